@@ -1,0 +1,8 @@
+#pragma once
+
+#include <boost/program_options/variables_map.hpp>
+
+// Reads the command line, then the test configuration file it names (twice: the second pass
+// with the per-model keys registered), into `vm`. Prints help, usage or the reason on standard
+// output and returns false when the run cannot go on.
+bool parseOptions(int argc, char** argv, boost::program_options::variables_map& vm);

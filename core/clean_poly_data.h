@@ -1,0 +1,20 @@
+#pragma once
+
+class vtkPolyData;
+
+namespace Ostrel {
+namespace Core {
+namespace Impl {
+
+// Cleans `mesh` in place with vtkCleanPolyData: with `merge`, points closer than `tolerance`
+// (an absolute distance in the mesh's units) become one. With `polygonsOnly` the mesh ends with
+// polygon cells only. The mesh object stays the same; its arrays are replaced. Null: no-op.
+void CleanPolyData(vtkPolyData* mesh, bool merge, double tolerance, bool polygonsOnly);
+
+// Empties the line, strip and vertex cell lists of `mesh` (not null), keeping its polygons,
+// points and data arrays.
+void RemoveNotPolysCells(vtkPolyData* mesh);
+
+}  // namespace Impl
+}  // namespace Core
+}  // namespace Ostrel

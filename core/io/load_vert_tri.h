@@ -1,0 +1,7 @@
+#pragma once
+
+class vtkPolyData;
+
+// Reads the pair `basePath`.vert (x y z per vertex) and `basePath`.tri (1-based vertex numbers,
+// three per triangle). Returns a new mesh owned by the caller, or null after a message.
+vtkPolyData* LoadVertTri(const char* basePath);

@@ -1,0 +1,66 @@
+#pragma once
+// Nearest-point and radius queries over the points of one mesh, answered by VTK's k-d tree
+// point locator. Ids are 32-bit. A query point is three doubles, three floats, or the id of a
+// point of the tree's own mesh (read from its float point storage; the point itself takes
+// part in the search).
+//
+// The list queries fill one result list owned by the tree and return it: its content is that
+// of the latest list query, and the caller never releases it.
+//
+// TODO(core): document the answers for an unbound tree, an empty mesh, an id out of range and a
+// non-finite query point.
+
+#include <vtkType.h>
+
+class vtkIdList;
+class vtkKdTreePointLocator;
+class vtkPolyData;
+
+namespace Ostrel {
+namespace Core {
+namespace Impl {
+
+class KdTree {
+ public:
+  KdTree();
+  // Binds the tree to `mesh` (not owned; the locator keeps its own reference).
+  explicit KdTree(vtkPolyData* mesh);
+  ~KdTree();
+  KdTree(const KdTree&) = delete;
+  KdTree& operator=(const KdTree&) = delete;
+
+  // Binds the tree to another mesh and rebuilds the search structure.
+  void SetPolyData(vtkPolyData* mesh);
+
+  int FindNearestPoint(double* point);
+  int FindNearestPoint(float* point);
+  int FindNearestPoint(int pointId);
+
+  // Id of the nearest point in `nearestId`; returns the distance to it.
+  double FindNearestPoint(double* point, int& nearestId);
+  double FindNearestPoint(float* point, int& nearestId);
+  double FindNearestPoint(int pointId, int& nearestId);
+
+  // The locator's answer for the nearest point within `radius`; `squaredDistance` receives the
+  // squared distance it reports.
+  int FindNearestPointWithinRadius(double* point, double radius, double& squaredDistance);
+  int FindNearestPointWithinRadius(float* point, float radius, double& squaredDistance);
+  int FindNearestPointWithinRadius(int pointId, float radius, double& squaredDistance);
+
+  vtkIdList* FindPointsWithinRadius(const double* point, double radius);
+  vtkIdList* FindPointsWithinRadius(const float* point, float radius);
+  vtkIdList* FindPointsWithinRadius(int pointId, float radius);
+
+  vtkIdList* FindNearestNPoints(int n, const double* point);
+  vtkIdList* FindNearestNPoints(int n, const float* point);
+  vtkIdList* FindNearestNPoints(int n, int pointId);
+
+ private:
+  vtkKdTreePointLocator* locator;
+  vtkIdList* resultIds;
+  vtkPolyData* polyData;
+};
+
+}  // namespace Impl
+}  // namespace Core
+}  // namespace Ostrel

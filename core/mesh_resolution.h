@@ -1,0 +1,17 @@
+#pragma once
+
+class vtkPolyData;
+
+namespace Ostrel {
+namespace Core {
+namespace Impl {
+
+// Mean length of a mesh's polygon edges, polygon by polygon, each polygon closed on itself (an
+// edge shared by two polygons counts twice). Only polygon cells are measured. Lengths are in
+// the mesh's units, summed and divided in double precision. 0.0 for a null mesh or one without
+// polygons.
+double compute_mesh_resolution(vtkPolyData* mesh);
+
+}  // namespace Impl
+}  // namespace Core
+}  // namespace Ostrel

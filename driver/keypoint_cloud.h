@@ -1,0 +1,10 @@
+#pragma once
+
+#include "testers/feature3d.h"
+
+class vtkPolyData;
+
+// New point cloud (owned by the caller): one point per keypoint, in order, no cells, and the
+// point array "Scale" holding each keypoint's scale as a double.
+vtkPolyData* createPolyDataWithKeypoints(Ostrel::LocalFeatures::Impl::Feature3D* keypoints,
+                                         int count);

@@ -1,0 +1,3 @@
+#include "driver/run_evaluation.h"
+
+int main(int argc, char** argv) { return runEvaluation(argc, argv); }

@@ -1,0 +1,33 @@
+#pragma once
+// The repeatability measure: model keypoints carried into the scene by their ground-truth pose,
+// tested for visibility against the scene mesh and for a close scene keypoint.
+
+#include <vector>
+
+#include "testers/test_model.h"
+
+// Per-model results, one entry per model in model order.
+struct RepeatabilityResults {
+  std::vector<int> nonOccludedKeypoints;
+  std::vector<int> repeatableKeypoints;
+  std::vector<double> totScaleRepeatability;
+
+  explicit RepeatabilityResults(std::size_t models = 0)
+      : nonOccludedKeypoints(models, 0),
+        repeatableKeypoints(models, 0),
+        totScaleRepeatability(models, 0.0) {}
+};
+
+// Radii, all in the meshes' units: matching uses repeatabilityTh * meanModelResolution,
+// visibility repeatabilityTh * meanResolution when decimationLevel > 0 (else the same).
+struct RepeatabilityRadii {
+  double meanModelResolution = 0.0;
+  double meanResolution = 0.0;
+  int decimationLevel = -1;
+  double repeatabilityTh = 1.0;
+};
+
+// Evaluates every model against the scene, fills `results` (zero on entry) and prints each
+// model's block on standard output.
+void evaluateRepeatability(const std::vector<TestModel>& models, const TestModel& scene,
+                           const RepeatabilityRadii& radii, RepeatabilityResults& results);

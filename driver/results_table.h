@@ -1,0 +1,16 @@
+#pragma once
+// The results table: ';'-separated, one header line, one row per model per run, accumulated
+// across runs at the path the tester names.
+
+#include <boost/program_options/variables_map.hpp>
+#include <string>
+#include <vector>
+
+#include "driver/repeatability.h"
+#include "testers/detector_tester.h"
+#include "testers/test_model.h"
+
+// Adds one row per model to the table, writing the header first when the table is new or empty.
+void writeResultsTable(IDetectorTester& tester, boost::program_options::variables_map& vm,
+                       const std::vector<TestModel>& models, const TestModel& scene,
+                       const RepeatabilityResults& results);

@@ -1,0 +1,25 @@
+#pragma once
+// Builds the scene and model records from the test configuration. Paths are "./data/" plus the
+// configured value, double quotes removed, with "_<noise>" inserted before the last '.'.
+
+#include <boost/program_options/variables_map.hpp>
+#include <string>
+#include <vector>
+
+#include "testers/test_model.h"
+
+// "./data/" + value without double quotes, with "_" + noise inserted before its last '.'.
+std::string meshPathWithNoise(const std::string& configuredValue, const std::string& noise);
+
+// Reads the twelve numbers of a ground-truth file ([R | t] row by row) into `model`; false when
+// the file cannot be opened or holds fewer than twelve numbers.
+bool readGroundTruth(const std::string& path, TestModel& model);
+
+// Fills `scene` (a new record) from "SCENE.PATH" and "sigmaSceneNoise"; false when no mesh
+// was loaded.
+bool loadScene(boost::program_options::variables_map& vm, TestModel& scene);
+
+// Appends one record per configured model, with its mesh and ground-truth pose; false at the
+// first model or ground truth that cannot be read.
+bool loadModelsAndGroundTruth(boost::program_options::variables_map& vm,
+                              std::vector<TestModel>& models);

@@ -1,0 +1,61 @@
+#include "support/run_process.h"
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <stdexcept>
+
+#include "support/temp_dir.h"
+
+namespace ardentis_test {
+
+namespace {
+
+// Output goes to files rather than pipes so that large outputs can never block the child.
+std::string captureFile(const std::string& dir, const char* name) {
+  return dir + "/" + name;
+}
+
+}  // namespace
+
+ProcessResult runProcess(const std::string& program, const std::vector<std::string>& args,
+                         const std::string& workingDir) {
+  TempDir capture;
+  const std::string outPath = captureFile(capture.path(), "stdout");
+  const std::string errPath = captureFile(capture.path(), "stderr");
+
+  std::vector<char*> argv;
+  argv.push_back(const_cast<char*>(program.c_str()));
+  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+  argv.push_back(nullptr);
+
+  const pid_t pid = fork();
+  if (pid < 0) throw std::runtime_error("fork failed");
+  if (pid == 0) {
+    const int in = open("/dev/null", O_RDONLY);
+    const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (in < 0 || out < 0 || err < 0 || chdir(workingDir.c_str()) != 0) _exit(127);
+    dup2(in, 0);
+    dup2(out, 1);
+    dup2(err, 2);
+    execv(program.c_str(), argv.data());
+    _exit(127);
+  }
+  int raw = 0;
+  while (waitpid(pid, &raw, 0) < 0) {
+  }
+  ProcessResult result;
+  result.out = readFile(outPath);
+  result.err = readFile(errPath);
+  if (WIFEXITED(raw)) result.status = WEXITSTATUS(raw);
+  if (WIFSIGNALED(raw)) result.status = 128 + WTERMSIG(raw);
+  return result;
+}
+
+ProcessResult runArdentis(const std::vector<std::string>& args, const std::string& workingDir) {
+  return runProcess(ARDENTIS_BINARY, args, workingDir);
+}
+
+}  // namespace ardentis_test

@@ -1,0 +1,22 @@
+#pragma once
+// Runs a program to completion and captures what it wrote and how it ended.
+
+#include <string>
+#include <vector>
+
+namespace ardentis_test {
+
+struct ProcessResult {
+  std::string out;   // standard output
+  std::string err;   // standard error
+  int status = -1;   // exit status as the shell sees it (0-255), or 128 + signal number
+};
+
+// Runs `program` with `args` in `workingDir`, standard input closed.
+ProcessResult runProcess(const std::string& program, const std::vector<std::string>& args,
+                         const std::string& workingDir);
+
+// Runs the built ardentis binary.
+ProcessResult runArdentis(const std::vector<std::string>& args, const std::string& workingDir);
+
+}  // namespace ardentis_test
