@@ -1,0 +1,130 @@
+#include "driver/scene_and_models.h"
+
+#include <vtkPolyData.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "core/io/load_poly_data.h"
+
+namespace {
+
+const char* const kDataDirectory = "./data/";
+
+std::string withoutDoubleQuotes(std::string text) {
+  text.erase(std::remove(text.begin(), text.end(), '"'), text.end());
+  return text;
+}
+
+// Only ".ply" paths are loaded for a run, whatever else LoadPolyData could read.
+vtkPolyData* loadPlyMesh(const std::string& meshPath) {
+  if (meshPath.find(".ply") == std::string::npos) return nullptr;
+  std::fflush(stdout);  // keep the progress lines before any message of the reader
+  return Ostrel::Core::Impl::LoadPolyData(meshPath.c_str());
+}
+
+// The configuration stage is expected to have checked the keys; a missing one still ends the
+// loading with a message instead of an exception.
+bool isConfigured(boost::program_options::variables_map& vm, const std::string& key) {
+  if (vm.count(key) != 0 && !vm[key].empty()) return true;
+  std::printf("Missing value for %s in the test configuration\n", key.c_str());
+  std::fflush(stdout);
+  return false;
+}
+
+bool configuredString(boost::program_options::variables_map& vm, const std::string& key,
+                      std::string& value) {
+  if (!isConfigured(vm, key)) return false;
+  value = vm[key].as<std::string>();
+  return true;
+}
+
+std::string modelKey(int i) {
+  return "MODELS.MODEL_" + std::to_string(i);
+}
+
+bool loadModel(boost::program_options::variables_map& vm, int i, TestModel& model) {
+  std::string configuredMesh;
+  std::string configuredGroundTruth;
+  if (!configuredString(vm, modelKey(i), configuredMesh) ||
+      !configuredString(vm, modelKey(i) + "_GROUNDTRUTH", configuredGroundTruth)) {
+    return false;
+  }
+
+  model.meshPath = meshPathWithNoise(configuredMesh, "0");
+  model.noiseSigma = 0.0;
+  model.mesh = loadPlyMesh(model.meshPath);
+  if (model.mesh == nullptr) {
+    std::printf("Error opening file: %s\n", model.meshPath.c_str());
+    std::fflush(stdout);
+    return false;
+  }
+
+  const std::string groundTruthPath = kDataDirectory + withoutDoubleQuotes(configuredGroundTruth);
+  if (!readGroundTruth(groundTruthPath, model)) {
+    std::printf("Error opening file: %s\n", configuredGroundTruth.c_str());
+    std::fflush(stdout);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string meshPathWithNoise(const std::string& configuredValue, const std::string& noise) {
+  const std::string prefix = kDataDirectory;
+  std::string path = withoutDoubleQuotes(prefix + configuredValue);
+  // A name without any '.' of its own gets the suffix at its end: the '.' of the data directory
+  // is never a place for it.
+  std::string::size_type dot = path.rfind('.');
+  if (dot == std::string::npos || dot < prefix.size()) dot = path.size();
+  path.insert(dot, "_" + noise);
+  return path;
+}
+
+bool readGroundTruth(const std::string& path, TestModel& model) {
+  std::ifstream in(path);
+  if (!in.is_open()) return false;
+  // File order is [R | t] row by row: three rotation values, then one translation value.
+  float* const targets[12] = {&model.rotation[0],    &model.rotation[1],    &model.rotation[2],
+                              &model.translation[0], &model.rotation[3],    &model.rotation[4],
+                              &model.rotation[5],    &model.translation[1], &model.rotation[6],
+                              &model.rotation[7],    &model.rotation[8],    &model.translation[2]};
+  float values[12];
+  for (float& value : values) {
+    if (!(in >> value)) return false;  // a pose with undefined entries must not be evaluated
+  }
+  for (int k = 0; k < 12; ++k) *targets[k] = values[k];
+  return true;
+}
+
+bool loadScene(boost::program_options::variables_map& vm, TestModel& scene) {
+  std::string configuredScene;
+  if (!configuredString(vm, "SCENE.PATH", configuredScene)) return false;
+
+  scene.noiseSigma = vm["sigmaSceneNoise"].as<double>();
+  std::ostringstream noise;
+  noise << scene.noiseSigma;
+  scene.meshPath = meshPathWithNoise(configuredScene, noise.str());
+
+  std::printf("Loading scene...\n   %s\n", scene.meshPath.c_str());
+  scene.mesh = loadPlyMesh(scene.meshPath);
+  if (scene.mesh == nullptr) return false;
+  std::printf("   # points: %ld\n", static_cast<long>(scene.mesh->GetNumberOfPoints()));
+  return true;
+}
+
+bool loadModelsAndGroundTruth(boost::program_options::variables_map& vm,
+                              std::vector<TestModel>& models) {
+  if (!isConfigured(vm, "MODELS.NUMBER")) return false;
+  const int numberOfModels = vm["MODELS.NUMBER"].as<int>();
+  std::printf("Loading ground truth...\n");
+  for (int i = 0; i < numberOfModels; ++i) {
+    models.emplace_back();
+    if (!loadModel(vm, i, models.back())) return false;
+  }
+  std::printf("done.\n\n");
+  return true;
+}
