@@ -56,6 +56,13 @@ class KdTree {
   vtkIdList* FindNearestNPoints(int n, int pointId);
 
  private:
+  // True when the bound mesh has points and `point` is finite.
+  bool CanSearch(const double* point) const;
+  // Coordinates of point `pointId` of the bound mesh; false when there is no such point.
+  bool ReadOwnPoint(int pointId, float xyz[3]) const;
+  // Locator's nearest point, or -1 when there is none to give.
+  int NearestId(const double* point);
+
   vtkKdTreePointLocator* locator;
   vtkIdList* resultIds;
   vtkPolyData* polyData;
