@@ -23,7 +23,8 @@ namespace {
 
 using Point = std::array<float, 3>;
 
-std::string asciiPly(const std::vector<Point>& points, const std::vector<std::array<int, 3>>& faces) {
+std::string asciiPly(const std::vector<Point>& points,
+                     const std::vector<std::array<int, 3>>& faces) {
   std::ostringstream ply;
   ply << "ply\nformat ascii 1.0\nelement vertex " << points.size()
       << "\nproperty float x\nproperty float y\nproperty float z\nelement face " << faces.size()
@@ -55,10 +56,14 @@ const std::string kModelMesh = asciiPly({{0, 0, 0}, {3, 0, 0}, {0, 4, 0}}, {{0, 
 // Model poses: a quarter turn about z, then 100 along x. A model point p lies in the scene at
 // (100 - p.y, p.x, p.z), so the scene point s comes from the model point (s.y, 100 - s.x, s.z).
 const std::string kPose = "0 -1 0 100\n1 0 0 0\n0 0 1 0\n";
-Point modelPointFor(const Point& s) { return {s[1], 100.0f - s[0], s[2]}; }
+Point modelPointFor(const Point& s) {
+  return {s[1], 100.0f - s[0], s[2]};
+}
 
 // Scene: six 3-4-5 triangles with corners S_k = (20k, 0, 0), (20k + 3, 0, 0), (20k, -4, 0).
-Point sceneCorner(int k) { return {20.0f * k, 0, 0}; }
+Point sceneCorner(int k) {
+  return {20.0f * k, 0, 0};
+}
 std::string sceneMesh() {
   std::vector<Point> points;
   std::vector<std::array<int, 3>> faces;
@@ -93,14 +98,14 @@ class EvaluationRun : public testing::Test {
 
   // Keypoint files for detector DET, with `radiusTag` ("" or "_R-6") in their names.
   void writeKeypoints(const std::string& radiusTag) {
-    const std::vector<Keypoint> scene = {
-        {sceneCorner(0), 1.5f}, {sceneCorner(1), 1.0f}, {sceneCorner(2), 1.0f},
-        {sceneCorner(3), 2.0f}, {sceneCorner(4), 1.0f}, {sceneCorner(5), 0.0f}};
+    const std::vector<Keypoint> scene = {{sceneCorner(0), 1.5f}, {sceneCorner(1), 1.0f},
+                                         {sceneCorner(2), 1.0f}, {sceneCorner(3), 2.0f},
+                                         {sceneCorner(4), 1.0f}, {sceneCorner(5), 0.0f}};
     const std::vector<Keypoint> model1 = {
-        {modelPointFor(sceneCorner(0)), 1.5f},                   // repeatable, equal scales: 1
-        {modelPointFor(offset(sceneCorner(1), 0, 0, 1)), 1.0f},  // both distances exactly 1: 0
-        {modelPointFor(sceneCorner(2)), 2.0f},                   // scales 2 and 1: 0.125
-        {modelPointFor(sceneCorner(3)), 1.0f},                   // scales 1 and 2: 0.125
+        {modelPointFor(sceneCorner(0)), 1.5f},                      // repeatable, equal scales: 1
+        {modelPointFor(offset(sceneCorner(1), 0, 0, 1)), 1.0f},     // both distances exactly 1: 0
+        {modelPointFor(sceneCorner(2)), 2.0f},                      // scales 2 and 1: 0.125
+        {modelPointFor(sceneCorner(3)), 1.0f},                      // scales 1 and 2: 0.125
         {modelPointFor(offset(sceneCorner(4), 0, 0, 1.5f)), 1.0f},  // occluded
         {modelPointFor(sceneCorner(5)), 3.0f}};                     // scale 0 against 3: 0
     const std::vector<Keypoint> model2 = {
@@ -112,8 +117,8 @@ class EvaluationRun : public testing::Test {
   }
 
   ardentis_test::ProcessResult run(std::vector<std::string> extra = {}) {
-    std::vector<std::string> args = {"-C", "test.ini", "-S", "feats", "-O", "results",
-                                     "--detectorID", "DET", "-t", "0.25"};
+    std::vector<std::string> args = {"-C",      "test.ini",     "-S",  "feats", "-O",
+                                     "results", "--detectorID", "DET", "-t",    "0.25"};
     args.insert(args.end(), extra.begin(), extra.end());
     return runArdentis(args, dir.path());
   }
@@ -223,24 +228,63 @@ TEST_F(EvaluationRun, FailuresEndWithTheirStatusAndLeaveNoTable) {
     std::string err;
   };
   const std::vector<Case> cases = {
-      {"model missing", "data/models/m2_0.ply", nullptr, {}, 254,
-       "Error opening file: ./data/models/m2_0.ply\n", ""},
-      {"ground truth missing", "data/gt/m2.txt", nullptr, {}, 254,
-       "Error opening file: \"gt/m2.txt\"\n", ""},
-      {"ground truth short", "data/gt/m1.txt", "1 0 0 0\n0 1 0 0\n", {}, 254,
-       "Error opening file: gt/m1.txt\n", ""},
-      {"scene missing", "data/scenes/s1_0.1.ply", nullptr, {}, 255,
-       "   ./data/scenes/s1_0.1.ply\nProblems loading scene\n", ""},
-      {"no detector", "feats/unused", nullptr, {"--detectorID", "YourDetectorName"}, 156,
+      {"model missing",
+       "data/models/m2_0.ply",
+       nullptr,
+       {},
+       254,
+       "Error opening file: ./data/models/m2_0.ply\n",
+       ""},
+      {"ground truth missing",
+       "data/gt/m2.txt",
+       nullptr,
+       {},
+       254,
+       "Error opening file: \"gt/m2.txt\"\n",
+       ""},
+      {"ground truth short",
+       "data/gt/m1.txt",
+       "1 0 0 0\n0 1 0 0\n",
+       {},
+       254,
+       "Error opening file: gt/m1.txt\n",
+       ""},
+      {"scene missing",
+       "data/scenes/s1_0.1.ply",
+       nullptr,
+       {},
+       255,
+       "   ./data/scenes/s1_0.1.ply\nProblems loading scene\n",
+       ""},
+      {"no detector",
+       "feats/unused",
+       nullptr,
+       {"--detectorID", "YourDetectorName"},
+       156,
        "Read keypoints from file\n",
        "To read keypoints from files, you must specify a valid detector name  with the option "
        "--detectorID\n"},
-      {"keypoints missing", "feats/DET_m2_0.feat", nullptr, {}, 156, " > model 0: 6\n",
+      {"keypoints missing",
+       "feats/DET_m2_0.feat",
+       nullptr,
+       {},
+       156,
+       " > model 0: 6\n",
        "Cannot open file feats/DET_m2_0.feat\n"},
-      {"keypoint count zero", "feats/DET_s1_0.1.feat", "0\n", {}, 156,
-       "Computing scene keypoints: ", "Cannot open file feats/DET_s1_0.1.feat\n"},
-      {"keypoint count negative", "feats/DET_m1_0.feat", "-5\n1 2 3 4 5 6\n", {}, 156,
-       "Computing model keypoints\n", "Cannot open file feats/DET_m1_0.feat\n"},
+      {"keypoint count zero",
+       "feats/DET_s1_0.1.feat",
+       "0\n",
+       {},
+       156,
+       "Computing scene keypoints: ",
+       "Cannot open file feats/DET_s1_0.1.feat\n"},
+      {"keypoint count negative",
+       "feats/DET_m1_0.feat",
+       "-5\n1 2 3 4 5 6\n",
+       {},
+       156,
+       "Computing model keypoints\n",
+       "Cannot open file feats/DET_m1_0.feat\n"},
   };
   for (const Case& c : cases) {
     SetUp();
@@ -252,8 +296,8 @@ TEST_F(EvaluationRun, FailuresEndWithTheirStatusAndLeaveNoTable) {
     const auto result = run(c.extraArgs);
     EXPECT_EQ(result.status, c.status) << c.name;
     ASSERT_GE(result.out.size(), c.outTail.size()) << c.name;
-    EXPECT_EQ(result.out.substr(result.out.size() - c.outTail.size()), c.outTail)
-        << c.name << ":\n" << result.out;
+    EXPECT_EQ(result.out.substr(result.out.size() - c.outTail.size()), c.outTail) << c.name << ":\n"
+                                                                                  << result.out;
     EXPECT_EQ(result.err, c.err) << c.name;
     EXPECT_FALSE(std::filesystem::exists(dir.file("results/DET.csv"))) << c.name;
   }
