@@ -22,7 +22,10 @@ class IDetectorTester {
   virtual void extract(TestModel& model);
   virtual std::string getDetectorNickname() = 0;
   // Reads a keypoint file (text, or binary when `binary`) into a new array stored in
-  // `keypoints`; returns the count, or 0 (pointer untouched) when the file cannot be read.
+  // `keypoints` and returns the count. Returns 0, allocating nothing and leaving the pointer
+  // untouched, when the file cannot be opened or its count is missing, 0, negative or more than
+  // the file can hold (text: more records than bytes; binary: shorter than 4 + 60 * count).
+  // Text records the file lacks, and fields that do not parse, keep their defaults.
   virtual int load(const char* path, Ostrel::LocalFeatures::Impl::Feature3D*& keypoints,
                    bool binary);
 
