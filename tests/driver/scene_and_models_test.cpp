@@ -7,7 +7,9 @@
 #include <vtkPolyData.h>
 
 #include <boost/program_options/variables_map.hpp>
+#include <cctype>
 #include <filesystem>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -185,6 +187,18 @@ TEST_P(ModelFailureTest, StopsWithTheMessage) {
   ASSERT_EQ(models.size(), 1u);
 }
 
+void PrintTo(const ModelFailure& c, std::ostream* os) {
+  *os << c.what;
+}
+
+// Test names from the case descriptions, so ctest lists readable names.
+std::string caseName(const ::testing::TestParamInfo<ModelFailure>& info) {
+  std::string name = info.param.what;
+  for (char& c : name)
+    if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+  return name;
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Cases, ModelFailureTest,
     ::testing::Values(ModelFailure{"off model", "models/m1.off", "gt/m1.txt", kIdentityPose,
@@ -199,7 +213,8 @@ INSTANTIATE_TEST_SUITE_P(
                                    "1 0 0 0\n0 1 0 0\n0 0 one 0\n",
                                    "Error opening file: gt/m1.txt"},
                       ModelFailure{"empty ground truth", "models/m1.ply", "gt/m1.txt", "",
-                                   "Error opening file: gt/m1.txt"}));
+                                   "Error opening file: gt/m1.txt"}),
+    caseName);
 
 TEST_F(SceneAndModelsTest, MissingModelKeyIsReportedNotThrown) {
   dir.write("data/models/m1_0.ply", plyWithVertices(3));

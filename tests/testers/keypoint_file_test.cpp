@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -161,6 +163,18 @@ TEST_P(UnreadableKeypointFileTest, YieldsZeroAndLeavesThePointer) {
   EXPECT_EQ(keypoints, nullptr) << GetParam().what;
 }
 
+void PrintTo(const UnreadableCase& c, std::ostream* os) {
+  *os << c.what;
+}
+
+// Test names from the case descriptions, so ctest lists readable names.
+std::string caseName(const ::testing::TestParamInfo<UnreadableCase>& info) {
+  std::string name = info.param.what;
+  for (char& c : name)
+    if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+  return name;
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Files, UnreadableKeypointFileTest,
     ::testing::Values(
@@ -174,7 +188,8 @@ INSTANTIATE_TEST_SUITE_P(
         UnreadableCase{"binary count cut short", std::string(3, '\1'), true},
         UnreadableCase{"negative binary count", binaryFile(-1, {}), true},
         UnreadableCase{"huge binary count", binaryFile(0x7fffffff, {}), true},
-        UnreadableCase{"binary shorter than its records", binaryOneRecordShort(), true}));
+        UnreadableCase{"binary shorter than its records", binaryOneRecordShort(), true}),
+    caseName);
 
 TEST_F(KeypointFileTest, MissingFileYieldsZeroAndLeavesThePointer) {
   for (bool binary : {false, true}) {
