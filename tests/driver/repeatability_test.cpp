@@ -1,0 +1,200 @@
+#include "driver/repeatability.h"
+
+#include <gtest/gtest.h>
+#include <vtkPolyData.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "core/poly_data_storage.h"
+
+namespace {
+
+using Ostrel::LocalFeatures::Impl::Feature3D;
+
+const float kNaN = std::numeric_limits<float>::quiet_NaN();
+
+Feature3D keypoint(float x, float y, float z, float scale) {
+  Feature3D k;
+  k.x = x;
+  k.y = y;
+  k.z = z;
+  k.scale = scale;
+  return k;
+}
+
+// Owns the meshes and keypoint arrays of one hand-made evaluation, as the run driver would.
+struct Evaluation {
+  std::vector<std::vector<Feature3D>> modelKeypoints;
+  std::vector<Feature3D> sceneKeypoints;
+  std::vector<float> sceneVertices{0, 0, 0, 5, 0, 0, 100, 1, 0};
+  RepeatabilityRadii radii{0.5, 0.5, -1, 2.0};  // m² = v² = 1
+  float rotation[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
+  float translation[3] = {0, 0, 0};
+  std::vector<TestModel> models;
+  TestModel scene;
+  RepeatabilityResults results;
+  std::string out, err;
+
+  void run(bool withSceneMesh = true) {
+    scene.meshPath = "./data/scenes/s1_0.1.ply";
+    scene.noiseSigma = 0.1;
+    if (withSceneMesh) {
+      scene.mesh = Ostrel::Core::Impl::CreatePolyData(
+          sceneVertices.data(), unsigned(sceneVertices.size() / 3), nullptr, nullptr, 0);
+    }
+    scene.keypoints = sceneKeypoints.empty() ? nullptr : sceneKeypoints.data();
+    scene.numKeypoints = int(sceneKeypoints.size());
+    for (auto& keypoints : modelKeypoints) {
+      TestModel model;
+      std::copy(rotation, rotation + 9, model.rotation);
+      std::copy(translation, translation + 3, model.translation);
+      model.keypoints = keypoints.empty() ? nullptr : keypoints.data();
+      model.numKeypoints = int(keypoints.size());
+      models.push_back(model);
+    }
+    results = RepeatabilityResults(models.size());
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    evaluateRepeatability(models, scene, radii, results);
+    err = testing::internal::GetCapturedStderr();
+    out = testing::internal::GetCapturedStdout();
+  }
+  ~Evaluation() {
+    if (scene.mesh != nullptr) scene.mesh->Delete();
+  }
+};
+
+struct KeypointCase {
+  const char* what;
+  Feature3D model;
+  Feature3D scene;
+  int nonOccluded;
+  int repeatable;
+  double score;
+};
+
+class OneKeypoint : public testing::TestWithParam<KeypointCase> {};
+
+TEST_P(OneKeypoint, CountsAndScaleScore) {
+  Evaluation e;
+  e.modelKeypoints = {{GetParam().model}};
+  e.sceneKeypoints = {GetParam().scene};
+  e.run();
+  EXPECT_EQ(e.results.nonOccludedKeypoints[0], GetParam().nonOccluded);
+  EXPECT_EQ(e.results.repeatableKeypoints[0], GetParam().repeatable);
+  EXPECT_DOUBLE_EQ(e.results.totScaleRepeatability[0], GetParam().score);
+}
+
+const float kInf = std::numeric_limits<float>::infinity();
+
+INSTANTIATE_TEST_SUITE_P(
+    Thresholds, OneKeypoint,
+    testing::Values(
+        KeypointCase{"visible and matched at exactly the radius, scale test strict",
+                     keypoint(0, 1, 0, 1), keypoint(0, 0, 0, 1), 1, 1, 0.0},
+        KeypointCase{"just beyond the visibility radius", keypoint(0, 1.001f, 0, 1),
+                     keypoint(0, 0, 0, 1), 0, 0, 0.0},
+        KeypointCase{"visible, nearest scene keypoint too far", keypoint(0, 0, 0, 1),
+                     keypoint(5, 0, 0, 1), 1, 0, 0.0},
+        KeypointCase{"equal scales", keypoint(5, 0, 0, 3), keypoint(5, 0, 0, 3), 1, 1, 1.0},
+        KeypointCase{"model 2, scene 1", keypoint(5, 0, 0, 2), keypoint(5, 0, 0, 1), 1, 1, 0.125},
+        KeypointCase{"model 1, scene 2", keypoint(5, 0, 0, 1), keypoint(5, 0, 0, 2), 1, 1, 0.125},
+        KeypointCase{"model 0", keypoint(5, 0, 0, 0), keypoint(5, 0, 0, 1), 1, 1, 0.0},
+        KeypointCase{"scene 0", keypoint(5, 0, 0, 1), keypoint(5, 0, 0, 0), 1, 1, 0.0},
+        KeypointCase{"model scale NaN", keypoint(5, 0, 0, kNaN), keypoint(5, 0, 0, 1), 1, 1, 0.0},
+        KeypointCase{"scene scale NaN", keypoint(5, 0, 0, 1), keypoint(5, 0, 0, kNaN), 1, 1, 0.0},
+        KeypointCase{"NaN coordinate", keypoint(kNaN, 0, 0, 1), keypoint(0, 0, 0, 1), 0, 0, 0.0},
+        KeypointCase{"infinite coordinate", keypoint(0, kInf, 0, 1), keypoint(0, 0, 0, 1), 0, 0,
+                     0.0}));
+
+TEST(Repeatability, PrintsTheModelBlock) {
+  Evaluation e;
+  e.modelKeypoints = {{keypoint(5, 0, 0, 2), keypoint(0, 3, 0, 1)}};
+  e.sceneKeypoints = {keypoint(5, 0, 0, 1)};
+  e.run();
+  EXPECT_EQ(e.out,
+            "Building keypoints kdtree...done.\n\n"
+            "Keypoints of the model[0]: 2\n"
+            "Keypoints of the model[0] present in the scene: 1\n"
+            "Keypoints of the scene: 1\n"
+            "Keypoints of the model[0] closer than epsilon to a keypoints of the scene: 1\n"
+            "Epsilon value: 1.000000\n"
+            "Model 0 repeatability :1.000000\n"
+            "Current Noise:0.100000\n"
+            "Model 0 scaleRepeatability :0.125000\n\n");
+}
+
+TEST(Repeatability, ModelWithoutKeypointsGetsAFullBlockOfZeros) {
+  Evaluation e;
+  e.modelKeypoints = {{keypoint(0, 0, 0, 1)}, {}};
+  e.sceneKeypoints = {keypoint(50, 0, 0, 1)};
+  e.run();
+  const std::string second = e.out.substr(e.out.find("Keypoints of the model[1]: 0\n"));
+  EXPECT_EQ(second,
+            "Keypoints of the model[1]: 0\n"
+            "Keypoints of the model[1] present in the scene: 0\n"
+            "Keypoints of the scene: 1\n"
+            "Keypoints of the model[1] closer than epsilon to a keypoints of the scene: 0\n"
+            "Epsilon value: 1.000000\n"
+            "Model 1 repeatability :0.000000\n"
+            "Current Noise:0.100000\n"
+            "Model 1 scaleRepeatability :0.000000\n\n");
+  EXPECT_NE(e.out.find("Model 0 repeatability :0.000000\n"),
+            std::string::npos);  // 1 visible, 0 matched
+  EXPECT_EQ(e.results.nonOccludedKeypoints, (std::vector<int>{1, 0}));
+}
+
+TEST(Repeatability, SceneWithoutKeypointsPrintsNothing) {
+  Evaluation e;
+  e.modelKeypoints = {{keypoint(0, 0, 0, 1)}};
+  e.run();
+  EXPECT_EQ(e.out, "");
+  EXPECT_EQ(e.results.nonOccludedKeypoints[0], 0);
+}
+
+TEST(Repeatability, PoseIsRotationThenTranslation) {
+  Evaluation e;
+  e.modelKeypoints = {{keypoint(1, 0, 0, 1)}};  // lands on (100, 1, 0)
+  e.sceneKeypoints = {keypoint(100, 1, 0, 1)};
+  e.radii.meanModelResolution = e.radii.meanResolution = 0.001;
+  const float quarterTurn[9] = {0, -1, 0, 1, 0, 0, 0, 0, 1};
+  std::copy(quarterTurn, quarterTurn + 9, e.rotation);
+  e.translation[0] = 100;
+  e.run();
+  EXPECT_EQ(e.results.repeatableKeypoints[0], 1);
+  EXPECT_DOUBLE_EQ(e.results.totScaleRepeatability[0], 1.0);
+}
+
+TEST(Repeatability, VisibilityUsesTheDecimatedResolution) {
+  for (int decimationLevel : {-1, 500}) {
+    Evaluation e;
+    e.modelKeypoints = {{keypoint(0, 1.5f, 0, 1)}};  // d² = e² = 2.25
+    e.sceneKeypoints = {keypoint(0, 0, 0, 1)};
+    e.radii = RepeatabilityRadii{0.5, 1.0, decimationLevel, 2.0};  // m² = 1, v² = 4 decimated
+    e.run();
+    EXPECT_EQ(e.results.nonOccludedKeypoints[0], decimationLevel > 0 ? 1 : 0) << decimationLevel;
+    EXPECT_EQ(e.results.repeatableKeypoints[0], 0);
+    EXPECT_NE(e.out.find("Epsilon value: 1.000000\n"), std::string::npos);
+  }
+}
+
+TEST(Repeatability, SceneWithoutPointsOccludesEverythingAndSaysWhy) {
+  for (bool emptyMesh : {false, true}) {
+    Evaluation e;
+    if (emptyMesh) e.sceneVertices.clear();
+    e.modelKeypoints = {{keypoint(0, 0, 0, 1)}};
+    e.sceneKeypoints = {keypoint(0, 0, 0, 1)};
+    e.run(/*withSceneMesh=*/emptyMesh);
+    EXPECT_EQ(e.results.nonOccludedKeypoints[0], 0);
+    EXPECT_EQ(e.results.repeatableKeypoints[0], 0);
+    EXPECT_NE(e.out.find("Model 0 scaleRepeatability :0.000000\n\n"), std::string::npos);
+    EXPECT_NE(e.err.find("./data/scenes/s1_0.1.ply"), std::string::npos);
+    EXPECT_EQ(std::count(e.err.begin(), e.err.end(), '\n'), 1);
+  }
+}
+
+}  // namespace
