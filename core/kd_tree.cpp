@@ -70,10 +70,28 @@ void Widen(const float in[3], double out[3]) {
   out[2] = in[2];
 }
 
+// The locator's closest-point searches can miss the nearest point for a query outside the
+// bounding box of the points (measured: up to 60% too far); inside the box they are exact.
+bool IsWithinPointBounds(vtkPolyData* mesh, const double xyz[3]) {
+  const double* box = mesh->GetPoints()->GetBounds();
+  return xyz[0] >= box[0] && xyz[0] <= box[1] && xyz[1] >= box[2] && xyz[1] <= box[3] &&
+         xyz[2] >= box[4] && xyz[2] <= box[5];
+}
+
+double SquaredDistance(vtkPolyData* mesh, vtkIdType id, const double xyz[3]) {
+  double found[3];
+  mesh->GetPoint(id, found);
+  const double distance = DoubleDistance(found, xyz);
+  return distance * distance;
+}
+
 }  // namespace
 
 KdTree::KdTree()
-    : locator(vtkKdTreePointLocator::New()), resultIds(vtkIdList::New()), polyData(nullptr) {}
+    : locator(vtkKdTreePointLocator::New()),
+      resultIds(vtkIdList::New()),
+      polyData(nullptr),
+      nearestIds(vtkIdList::New()) {}
 
 KdTree::KdTree(vtkPolyData* mesh) : KdTree() {
   SetPolyData(mesh);
@@ -82,10 +100,14 @@ KdTree::KdTree(vtkPolyData* mesh) : KdTree() {
 KdTree::~KdTree() {
   locator->Delete();
   resultIds->Delete();
+  nearestIds->Delete();
 }
 
 void KdTree::SetPolyData(vtkPolyData* mesh) {
   polyData = mesh;
+  // The locator keeps a built structure even when handed another data set: drop it so the
+  // queries search the new mesh.
+  locator->FreeSearchStructure();
   locator->SetDataSet(mesh);
   // The locator cannot build over a mesh without points (it would crash on a missing points
   // object); queries on such a mesh answer "no point" without asking it.
@@ -146,6 +168,9 @@ int KdTree::FindNearestPointWithinRadius(double* point, double radius, double& s
     squaredDistance = kNoDistance;
     return kNoPoint;
   }
+  if (!IsWithinPointBounds(polyData, point)) {
+    return NearestOutsideBoundsWithinRadius(point, radius, squaredDistance);
+  }
   const vtkIdType id = locator->FindClosestPointWithinRadius(radius, point, squaredDistance);
   if (!IsPointId(polyData, id)) {
     squaredDistance = kNoDistance;
@@ -195,7 +220,10 @@ vtkIdList* KdTree::FindPointsWithinRadius(int pointId, float radius) {
 vtkIdList* KdTree::FindNearestNPoints(int n, const double* point) {
   resultIds->Reset();
   if (CanSearch(point) && n > 0) {
-    locator->FindClosestNPoints(n, point, resultIds);
+    // Asking for more points than there are gives all of them; clamping spares VTK's warning.
+    const vtkIdType available = PointCount(polyData);
+    const int wanted = n < available ? n : static_cast<int>(available);
+    locator->FindClosestNPoints(wanted, point, resultIds);
   }
   return resultIds;
 }
@@ -227,11 +255,32 @@ bool KdTree::ReadOwnPoint(int pointId, float xyz[3]) const {
   return true;
 }
 
+vtkIdType KdTree::NearestOutsideBounds(const double* point) {
+  // The locator's N-nearest search does not share the fault of its closest-point search.
+  locator->FindClosestNPoints(1, point, nearestIds);
+  return nearestIds->GetNumberOfIds() > 0 ? nearestIds->GetId(0) : kNoPoint;
+}
+
+int KdTree::NearestOutsideBoundsWithinRadius(const double* point, double radius,
+                                             double& squaredDistance) {
+  const vtkIdType id = NearestOutsideBounds(point);
+  if (IsPointId(polyData, id)) {
+    const double found = SquaredDistance(polyData, id, point);
+    if (found <= radius * radius) {
+      squaredDistance = found;
+      return static_cast<int>(id);
+    }
+  }
+  squaredDistance = kNoDistance;
+  return kNoPoint;
+}
+
 int KdTree::NearestId(const double* point) {
   if (!CanSearch(point)) {
     return kNoPoint;
   }
-  const vtkIdType id = locator->FindClosestPoint(point);
+  const vtkIdType id = IsWithinPointBounds(polyData, point) ? locator->FindClosestPoint(point)
+                                                            : NearestOutsideBounds(point);
   // The locator answers from the points it indexed; an id the mesh no longer has is no answer.
   return IsPointId(polyData, id) ? static_cast<int>(id) : kNoPoint;
 }

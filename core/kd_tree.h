@@ -62,10 +62,13 @@ class KdTree {
   bool ReadOwnPoint(int pointId, float xyz[3]) const;
   // Locator's nearest point, or -1 when there is none to give.
   int NearestId(const double* point);
+  vtkIdType NearestOutsideBounds(const double* point);
+  int NearestOutsideBoundsWithinRadius(const double* point, double radius, double& squaredDistance);
 
   vtkKdTreePointLocator* locator;
   vtkIdList* resultIds;
   vtkPolyData* polyData;
+  vtkIdList* nearestIds;  // scratch for nearest-point queries, never handed out
 };
 
 }  // namespace Impl
