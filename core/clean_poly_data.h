@@ -11,8 +11,9 @@ namespace Impl {
 // polygon cells only. The mesh object stays the same; its arrays are replaced. Null: no-op.
 void CleanPolyData(vtkPolyData* mesh, bool merge, double tolerance, bool polygonsOnly);
 
-// Empties the line, strip and vertex cell lists of `mesh` (not null), keeping its polygons,
-// points and data arrays.
+// Empties the line, strip and vertex cell lists of `mesh`, keeping its polygons, points and
+// point data. Cell data keeps the polygons' tuples only, so it stays aligned with the cells.
+// Null: no-op.
 void RemoveNotPolysCells(vtkPolyData* mesh);
 
 }  // namespace Impl

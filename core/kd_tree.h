@@ -7,8 +7,20 @@
 // The list queries fill one result list owned by the tree and return it: its content is that
 // of the latest list query, and the caller never releases it.
 //
-// TODO(core): document the answers for an unbound tree, an empty mesh, an id out of range and a
-// non-finite query point.
+// When there is no point to give, every query says so the same way: the nearest-point forms
+// return id -1 (and -1 in the out id), the distance forms return +infinity, the within-radius
+// forms return -1 with an infinite squared distance, and the list queries return the emptied
+// result list. That happens for an unbound tree, a mesh without a points object or without
+// points, a point id outside the mesh, a query with a NaN or infinite coordinate, and a
+// negative or NaN radius; nothing outside the mesh's storage is read. An infinite distance
+// fails every "within radius" comparison, so a caller that skips the id check still treats
+// the query as having no point near it.
+//
+// VTK's closest-point search can miss the nearest point for a query outside the bounding box
+// of the points; such queries are answered by its N-nearest search instead, which is exact.
+// Ties between equally near points are left to the locator. Queries by coordinates read the
+// points of any storage type; queries by id read float storage directly and any other type
+// through the mesh's accessor.
 
 #include <vtkType.h>
 

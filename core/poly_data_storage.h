@@ -15,7 +15,8 @@
 class vtkPolyData;
 
 // Gives `mesh` new float point storage for n points; returns its first of 3n floats
-// (uninitialised).
+// (uninitialised). A negative n counts as 0; a null mesh gets nothing and null is returned, as
+// by every allocator here.
 float* AllocatePoints(vtkPolyData* mesh, int n);
 
 // As AllocatePoints, with double storage; returns its first of 3n doubles.
@@ -42,11 +43,12 @@ namespace Impl {
 // `mesh`'s point data; returns its first value.
 double* AllocateScale(vtkPolyData* mesh);
 
-// Address of point `index`'s "Scale" value, or null when `mesh` has no "Scale" array.
+// Address of point `index`'s "Scale" value, or null when `mesh` has no double "Scale" array or
+// `index` is past its end.
 double* GetPolyDataScalePointer(vtkPolyData* mesh, unsigned int index);
 
 // Address of point `index`'s first coordinate in `mesh`'s float point storage, or null when the
-// mesh has no points object or it holds no point.
+// mesh has no points object, its storage is not float, or it has no point `index`.
 float* GetPolyDataPointsPointer(vtkPolyData* mesh, unsigned int index);
 
 // New mesh (one reference, owned by the caller) with n points copied from `points` (3n
