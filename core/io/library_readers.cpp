@@ -1,0 +1,128 @@
+#include "core/io/library_readers.h"
+
+#include <vtkCellArray.h>
+#include <vtkErrorCode.h>
+#include <vtkExecutive.h>
+#include <vtkOBJReader.h>
+#include <vtkPLYReader.h>
+#include <vtkPolyData.h>
+#include <vtkPolyDataReader.h>
+#include <vtkSmartPointer.h>
+
+#include <cstdio>
+#include <string>
+
+#include "core/io/ply_header_check.h"
+#include "core/io/read_support.h"
+
+using Ostrel::Core::Impl::CheckPlyStructure;
+using Ostrel::Core::Impl::IsReadableFile;
+using Ostrel::Core::Impl::PlyCheck;
+using Ostrel::Core::Impl::QuietVtkOutput;
+
+namespace {
+
+// What a library reader gave: the mesh, or an error code with the text for the message.
+struct ReadOutcome {
+  vtkSmartPointer<vtkPolyData> mesh;
+  int code = vtkErrorCode::NoError;
+  std::string text;
+};
+
+ReadOutcome Failure(int code, const std::string& detail) {
+  ReadOutcome outcome;
+  outcome.code = code;
+  outcome.text = vtkErrorCode::GetStringFromErrorCode(code);
+  if (!detail.empty()) outcome.text += ": " + detail;
+  return outcome;
+}
+
+// A damaged file can make a reader emit cells whose ids point past the points.
+bool CellIdsInRange(vtkCellArray* cells, vtkIdType pointCount) {
+  if (cells == nullptr) return true;
+  vtkDataArray* connectivity = cells->GetConnectivityArray();
+  if (connectivity->GetNumberOfTuples() == 0) return true;
+  double range[2];
+  connectivity->GetRange(range, 0);
+  return range[0] >= 0 && range[1] < static_cast<double>(pointCount);
+}
+
+bool AllCellIdsInRange(vtkPolyData* mesh) {
+  const vtkIdType points = mesh->GetNumberOfPoints();
+  return CellIdsInRange(mesh->GetVerts(), points) && CellIdsInRange(mesh->GetLines(), points) &&
+         CellIdsInRange(mesh->GetPolys(), points) && CellIdsInRange(mesh->GetStrips(), points);
+}
+
+// Runs `reader` on `path` with VTK's own console output silenced. The readers report some
+// failures (a missing or empty file) only through the pipeline's status, never through their
+// error code, so that status and the file's openability are checked too.
+template <class Reader>
+ReadOutcome ReadWith(Reader* reader, const char* path) {
+  if (!IsReadableFile(path)) return Failure(vtkErrorCode::CannotOpenFileError, "");
+  QuietVtkOutput quiet;
+  reader->SetFileName(path);
+  const int updated = reader->GetExecutive()->Update();
+  const int code = static_cast<int>(reader->GetErrorCode());
+  if (code != vtkErrorCode::NoError) return Failure(code, path);
+  if (!updated) return Failure(vtkErrorCode::FileFormatError, std::string(path) + ": unreadable");
+  vtkPolyData* output = reader->GetOutput();
+  if (!AllCellIdsInRange(output)) {
+    return Failure(vtkErrorCode::FileFormatError,
+                   std::string(path) + ": cells refer to points that do not exist");
+  }
+  ReadOutcome outcome;
+  outcome.mesh = vtkSmartPointer<vtkPolyData>::New();
+  outcome.mesh->ShallowCopy(output);
+  return outcome;
+}
+
+// Hands the caller its own reference to the mesh.
+vtkPolyData* Release(const ReadOutcome& outcome) {
+  vtkPolyData* mesh = outcome.mesh;
+  mesh->Register(nullptr);
+  return mesh;
+}
+
+}  // namespace
+
+vtkPolyData* LoadPly(const char* path) {
+  ReadOutcome outcome;
+  if (!IsReadableFile(path)) {
+    outcome = Failure(vtkErrorCode::CannotOpenFileError, "");
+  } else {
+    // vtkPLYReader crashes on truncated binary data, so the structure is checked first.
+    const PlyCheck check = CheckPlyStructure(path);
+    if (check.ok()) {
+      auto reader = vtkSmartPointer<vtkPLYReader>::New();
+      outcome = ReadWith(reader.Get(), path);
+    } else {
+      outcome = Failure(check.errorCode, std::string(path) + ": " + check.problem);
+    }
+  }
+  if (outcome.code != vtkErrorCode::NoError) {
+    std::printf("\nERROR LoadPly: %s\n", outcome.text.c_str());
+    return nullptr;
+  }
+  return Release(outcome);
+}
+
+vtkPolyData* LoadVtk(const char* path) {
+  auto reader = vtkSmartPointer<vtkPolyDataReader>::New();
+  const ReadOutcome outcome = ReadWith(reader.Get(), path);
+  if (outcome.code != vtkErrorCode::NoError) {
+    std::printf("\nERROR LoadVtk: %s\n", outcome.text.c_str());
+    return nullptr;
+  }
+  return Release(outcome);
+}
+
+vtkPolyData* LoadOBJ(const char* path) {
+  auto reader = vtkSmartPointer<vtkOBJReader>::New();
+  const ReadOutcome outcome = ReadWith(reader.Get(), path);
+  if (outcome.code != vtkErrorCode::NoError) {
+    std::printf("ERROR loading OBJ %s\nerror Code: %d, Description: %s\n", path, outcome.code,
+                outcome.text.c_str());
+    return nullptr;
+  }
+  return Release(outcome);
+}

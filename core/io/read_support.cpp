@@ -1,0 +1,68 @@
+#include "core/io/read_support.h"
+
+#include <sys/stat.h>
+#include <vtkObject.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <locale>
+
+namespace Ostrel {
+namespace Core {
+namespace Impl {
+
+bool IsReadableFile(const char* path) {
+  struct stat info;
+  if (path == nullptr || stat(path, &info) != 0 || S_ISDIR(info.st_mode)) return false;
+  std::FILE* file = std::fopen(path, "rb");
+  if (file == nullptr) return false;
+  std::fclose(file);
+  return true;
+}
+
+bool OpenTextFile(const char* path, std::ifstream& stream) {
+  struct stat info;
+  if (path == nullptr) {
+    errno = EINVAL;
+    return false;
+  }
+  if (stat(path, &info) == 0 && S_ISDIR(info.st_mode)) {
+    errno = EISDIR;
+    return false;
+  }
+  errno = 0;
+  stream.open(path);
+  if (!stream.is_open()) {
+    if (errno == 0) errno = ENOENT;
+    return false;
+  }
+  stream.imbue(std::locale::classic());
+  return true;
+}
+
+bool IsBlankLine(const std::string& line) {
+  return line.find_first_not_of(" \t\r\n\v\f") == std::string::npos;
+}
+
+long long FileSizeOf(const char* path) {
+  struct stat info;
+  if (path == nullptr || stat(path, &info) != 0) return -1;
+  return static_cast<long long>(info.st_size);
+}
+
+void ReportReadProblem(const char* loader, const std::string& path, const std::string& problem) {
+  std::printf("ERROR %s: %s: %s\n", loader, path.c_str(), problem.c_str());
+  std::fflush(stdout);
+}
+
+QuietVtkOutput::QuietVtkOutput() : previousDisplay_(vtkObject::GetGlobalWarningDisplay()) {
+  vtkObject::GlobalWarningDisplayOff();
+}
+
+QuietVtkOutput::~QuietVtkOutput() {
+  vtkObject::SetGlobalWarningDisplay(previousDisplay_);
+}
+
+}  // namespace Impl
+}  // namespace Core
+}  // namespace Ostrel

@@ -1,0 +1,45 @@
+#pragma once
+// Small helpers shared by the mesh readers: file checks, one-line problem reports and a guard
+// that keeps VTK's own warning and error output off the console while a reader runs.
+
+#include <fstream>
+#include <string>
+
+namespace Ostrel {
+namespace Core {
+namespace Impl {
+
+// True when `path` names an existing file that is not a directory and can be opened for
+// reading.
+bool IsReadableFile(const char* path);
+
+// Opens `path` as a text stream in the "C" locale. False when it cannot be opened; errno then
+// tells why (EISDIR for a directory, which the stream itself would open).
+bool OpenTextFile(const char* path, std::ifstream& stream);
+
+// True when `line` holds nothing but white space.
+bool IsBlankLine(const std::string& line);
+
+// Size of the file in bytes, or -1 when it cannot be found.
+long long FileSizeOf(const char* path);
+
+// Prints "ERROR <loader>: <path>: <problem>" and a line end on standard output.
+void ReportReadProblem(const char* loader, const std::string& path, const std::string& problem);
+
+// Turns VTK's global warning display off for its lifetime and restores the previous setting:
+// the readers print pipeline dumps of many lines for one problem, which the loaders replace by
+// one line of their own.
+class QuietVtkOutput {
+ public:
+  QuietVtkOutput();
+  ~QuietVtkOutput();
+  QuietVtkOutput(const QuietVtkOutput&) = delete;
+  QuietVtkOutput& operator=(const QuietVtkOutput&) = delete;
+
+ private:
+  int previousDisplay_;
+};
+
+}  // namespace Impl
+}  // namespace Core
+}  // namespace Ostrel
