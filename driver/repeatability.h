@@ -28,6 +28,8 @@ struct RepeatabilityRadii {
 };
 
 // Evaluates every model against the scene, fills `results` (zero on entry) and prints each
-// model's block on standard output.
+// model's block on standard output. Nothing is printed when the scene has no keypoints. A
+// keypoint whose mapped position is not finite is occluded; so is every keypoint when the scene
+// mesh has no points (said once on standard error).
 void evaluateRepeatability(const std::vector<TestModel>& models, const TestModel& scene,
                            const RepeatabilityRadii& radii, RepeatabilityResults& results);
