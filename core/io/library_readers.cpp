@@ -12,13 +12,16 @@
 #include <cstdio>
 #include <string>
 
+#include "core/io/legacy_vtk_check.h"
 #include "core/io/ply_header_check.h"
 #include "core/io/read_support.h"
 
+using Ostrel::Core::Impl::CheckLegacyVtkCells;
 using Ostrel::Core::Impl::CheckPlyStructure;
 using Ostrel::Core::Impl::IsReadableFile;
 using Ostrel::Core::Impl::PlyCheck;
 using Ostrel::Core::Impl::QuietVtkOutput;
+using Ostrel::Core::Impl::StructureCheck;
 
 namespace {
 
@@ -107,8 +110,15 @@ vtkPolyData* LoadPly(const char* path) {
 }
 
 vtkPolyData* LoadVtk(const char* path) {
-  auto reader = vtkSmartPointer<vtkPolyDataReader>::New();
-  const ReadOutcome outcome = ReadWith(reader.Get(), path);
+  ReadOutcome outcome;
+  // vtkPolyDataReader crashes on damaged cell lists, so they are checked first.
+  const StructureCheck check = IsReadableFile(path) ? CheckLegacyVtkCells(path) : StructureCheck{};
+  if (check.ok()) {
+    auto reader = vtkSmartPointer<vtkPolyDataReader>::New();
+    outcome = ReadWith(reader.Get(), path);
+  } else {
+    outcome = Failure(check.errorCode, std::string(path) + ": " + check.problem);
+  }
   if (outcome.code != vtkErrorCode::NoError) {
     std::printf("\nERROR LoadVtk: %s\n", outcome.text.c_str());
     return nullptr;

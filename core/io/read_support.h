@@ -9,6 +9,14 @@ namespace Ostrel {
 namespace Core {
 namespace Impl {
 
+// Outcome of a structural check of a file before a VTK reader sees it.
+struct StructureCheck {
+  int errorCode = 0;    // a vtkErrorCode value; 0 when the file may be handed to the reader
+  std::string problem;  // what is wrong, for the loader's message; empty when sound
+
+  bool ok() const { return errorCode == 0; }
+};
+
 // True when `path` names an existing file that is not a directory and can be opened for
 // reading.
 bool IsReadableFile(const char* path);
