@@ -66,7 +66,9 @@ std::string ReadVertices(std::istream& in, int count, vtkPoints* points) {
     const int next = in.peek();
     if (next == std::char_traits<char>::eof())
       return "file ends after " + Counted(i, count, "vertices");
-    if (next == ' ' || next == '#') {
+    // Empty lines are passed over the same way, so that an indented line after one is
+    // still skipped rather than read as a vertex.
+    if (next == ' ' || next == '#' || next == '\n' || next == '\r') {
       SkipRestOfLine(in);
       continue;
     }
