@@ -258,11 +258,21 @@ class BodyWalker {
   }
 
   bool read(unsigned char* out, int bytes) {
-    if (bytes > fileSize_ - position_) return false;
+    const unsigned char* data = view(bytes);
+    if (data != nullptr) std::memcpy(out, data, bytes);
+    return data != nullptr;
+  }
+
+  // The next `bytes` bytes, valid until the next call, and moves past them; null when the
+  // file ends first or they do not fit in the buffer.
+  const unsigned char* view(long long bytes) {
+    if (bytes > fileSize_ - position_ || bytes > static_cast<long long>(buffer_.size())) {
+      return nullptr;
+    }
     if (position_ < bufferStart_ || position_ + bytes > bufferStart_ + bufferLength_) refill();
-    std::memcpy(out, buffer_.data() + (position_ - bufferStart_), bytes);
+    const unsigned char* data = buffer_.data() + (position_ - bufferStart_);
     position_ += bytes;
-    return true;
+    return data;
   }
 
  private:
@@ -285,28 +295,33 @@ class BodyWalker {
   long long bufferLength_ = 0;
 };
 
-double DecodeValue(const unsigned char* bytes, const PlyType& type, bool bigEndian) {
-  unsigned long long bits = 0;
-  for (int i = 0; i < type.size; ++i) {
-    const int from = bigEndian ? i : type.size - 1 - i;
-    bits = (bits << 8) | bytes[from];
-  }
-  if (!type.isInteger) {
-    if (type.size == 4) {
-      const auto narrow = static_cast<std::uint32_t>(bits);
-      float value;
-      std::memcpy(&value, &narrow, sizeof value);
-      return value;
-    }
-    double value;
-    std::memcpy(&value, &bits, sizeof value);
+template <class T>
+T LoadAs(const unsigned char* bytes, bool swap) {
+  T value;
+  if (!swap) {
+    std::memcpy(&value, bytes, sizeof value);
     return value;
   }
-  if (type.isSigned && (bits >> (type.size * 8 - 1)) != 0) {
-    bits |= ~0ULL << (type.size * 8);  // sign-extend
+  unsigned char reversed[sizeof(T)];
+  std::reverse_copy(bytes, bytes + sizeof(T), reversed);
+  std::memcpy(&value, reversed, sizeof value);
+  return value;
+}
+
+// One value of `type` stored in the file's byte order.
+double DecodeValue(const unsigned char* bytes, const PlyType& type, bool bigEndian) {
+  const bool swap = bigEndian != (__BYTE_ORDER__ == __ORDER_BIG_ENDIAN__);
+  if (!type.isInteger) {
+    return type.size == 4 ? LoadAs<float>(bytes, swap) : LoadAs<double>(bytes, swap);
   }
-  return type.isSigned ? static_cast<double>(static_cast<long long>(bits))
-                       : static_cast<double>(bits);
+  switch (type.size) {
+    case 1:
+      return type.isSigned ? static_cast<std::int8_t>(bytes[0]) : bytes[0];
+    case 2:
+      return type.isSigned ? LoadAs<std::int16_t>(bytes, swap) : LoadAs<std::uint16_t>(bytes, swap);
+    default:
+      return type.isSigned ? LoadAs<std::int32_t>(bytes, swap) : LoadAs<std::uint32_t>(bytes, swap);
+  }
 }
 
 // Walks one row holding lists; false when the data ends inside it or `problem` is set.
@@ -329,9 +344,11 @@ bool WalkBinaryRow(BodyWalker& walker, const PlyHeader& header, const PlyElement
       if (!walker.skip(static_cast<long long>(length) * property.value.size)) return false;
       continue;
     }
-    for (long long k = 0; k < static_cast<long long>(length); ++k) {
-      if (!walker.read(bytes, property.value.size)) return false;
-      if (!IdInRange(DecodeValue(bytes, property.value, bigEndian), header.vertexCount)) {
+    const long long idBytes = static_cast<long long>(length) * property.value.size;
+    const unsigned char* ids = walker.view(idBytes);
+    if (ids == nullptr) return false;
+    for (long long at = 0; at < idBytes; at += property.value.size) {
+      if (!IdInRange(DecodeValue(ids + at, property.value, bigEndian), header.vertexCount)) {
         problem = BadIdProblem(element, row);
         return false;
       }
