@@ -8,7 +8,8 @@
 
 #include "testers/test_model.h"
 
-// "./data/" + value without double quotes, with "_" + noise inserted before its last '.'.
+// "./data/" + value without double quotes, with "_" + noise inserted before its last '.' (at the
+// end of a value that has no '.' of its own, so that the message names a recognisable path).
 std::string meshPathWithNoise(const std::string& configuredValue, const std::string& noise);
 
 // Reads the twelve numbers of a ground-truth file ([R | t] row by row) into `model`; false when
