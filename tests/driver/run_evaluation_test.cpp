@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <filesystem>
@@ -116,9 +117,13 @@ class EvaluationRun : public testing::Test {
     dir.write("feats/DET" + radiusTag + "_m2_0.feat", keypointFile(model2));
   }
 
+  // Runs with detector DET unless `extra` names a detector of its own.
   ardentis_test::ProcessResult run(std::vector<std::string> extra = {}) {
-    std::vector<std::string> args = {"-C",      "test.ini",     "-S",  "feats", "-O",
-                                     "results", "--detectorID", "DET", "-t",    "0.25"};
+    std::vector<std::string> args = {"-C", "test.ini", "-S", "feats",
+                                     "-O", "results",  "-t", "0.25"};
+    if (std::find(extra.begin(), extra.end(), "--detectorID") == extra.end()) {
+      extra.insert(extra.end(), {"--detectorID", "DET"});
+    }
     args.insert(args.end(), extra.begin(), extra.end());
     return runArdentis(args, dir.path());
   }
@@ -254,7 +259,7 @@ TEST_F(EvaluationRun, FailuresEndWithTheirStatusAndLeaveNoTable) {
        nullptr,
        {},
        255,
-       "   ./data/scenes/s1_0.1.ply\nProblems loading scene\n",
+       "   ./data/scenes/s1_0.1.ply\n\nERROR LoadPly: CannotOpenFileError\nProblems loading scene\n",
        ""},
       {"no detector",
        "feats/unused",
