@@ -1,0 +1,47 @@
+#include "bench/parse_floor.h"
+
+#include <vtkPolyData.h>
+
+#include <chrono>
+#include <string>
+
+#include "bench/workload.h"
+#include "core/io/load_poly_data.h"
+#include "driver/scene_and_models.h"
+#include "testers/from_file_tester.h"
+
+namespace ardentis_bench {
+namespace {
+
+double ParseMesh(const std::string& path) {
+  vtkPolyData* mesh = Ostrel::Core::Impl::LoadPolyData(path.c_str());
+  const double points = mesh != nullptr ? double(mesh->GetNumberOfPoints()) : 0;
+  if (mesh != nullptr) mesh->Delete();
+  return points;
+}
+
+}  // namespace
+
+double ParseFloorMs(const std::string& directory, int models) {
+  std::string savingPath = directory + "/feats";
+  FromFileTester tester(kDetectorName, savingPath, 1.0, -1);
+  const std::string feats = savingPath + "/" + kDetectorName + "_";
+  const auto start = std::chrono::steady_clock::now();
+  for (int i = 0; i <= models; ++i) {
+    const bool scene = i == models;
+    const std::string name =
+        scene ? std::string("scene_") + kSceneNoise : "m" + std::to_string(i) + "_0";
+    ParseMesh(directory + (scene ? "/data/scenes/" : "/data/models/") + name + ".ply");
+    Ostrel::LocalFeatures::Impl::Feature3D* keypoints = nullptr;
+    tester.load((feats + name + ".feat").c_str(), keypoints, false);
+    delete[] keypoints;
+    if (!scene) {
+      TestModel record;
+      readGroundTruth(directory + "/data/gt/m" + std::to_string(i) + ".txt", record);
+    }
+  }
+  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+      .count();
+}
+
+}  // namespace ardentis_bench

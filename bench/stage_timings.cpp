@@ -1,0 +1,138 @@
+#include "bench/stage_timings.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+#include <vtkCellArray.h>
+#include <vtkDataArray.h>
+#include <vtkPoints.h>
+#include <vtkPolyData.h>
+#include <vtkSmartPointer.h>
+
+#include <boost/program_options/variables_map.hpp>
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <memory>
+
+#include "config/parse_options.h"
+#include "core/clean_poly_data.h"
+#include "core/kd_tree.h"
+#include "core/mesh_resolution.h"
+#include "driver/keypoint_cloud.h"
+#include "driver/repeatability.h"
+#include "driver/results_table.h"
+#include "driver/scene_and_models.h"
+#include "testers/detector_tester.h"
+
+namespace ardentis_bench {
+namespace {
+
+using Ostrel::Core::Impl::CleanPolyData;
+using Ostrel::Core::Impl::compute_mesh_resolution;
+using Ostrel::Core::Impl::KdTree;
+
+// Sends standard output to /dev/null while it lives.
+class QuietStdout {
+ public:
+  QuietStdout() {
+    std::fflush(stdout);
+    saved_ = dup(1);
+    const int null = open("/dev/null", O_WRONLY);
+    dup2(null, 1);
+    close(null);
+  }
+  ~QuietStdout() {
+    std::fflush(stdout);
+    dup2(saved_, 1);
+    close(saved_);
+  }
+
+ private:
+  int saved_;
+};
+
+// Adds the time `work` takes to `total`.
+void Timed(double& total, const std::function<void()>& work) {
+  const auto start = std::chrono::steady_clock::now();
+  work();
+  total +=
+      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+}
+
+double MeshBytes(vtkPolyData* mesh) {
+  if (mesh == nullptr) return 0;
+  double bytes = 0;
+  if (mesh->GetPoints() != nullptr) bytes += 1024.0 * mesh->GetPoints()->GetActualMemorySize();
+  bytes += 1024.0 * mesh->GetPolys()->GetActualMemorySize();
+  return bytes;
+}
+
+struct Records {
+  std::vector<TestModel> models;
+  TestModel scene;
+  ~Records() {
+    for (TestModel& m : models) {
+      if (m.mesh) m.mesh->Delete();
+      delete[] m.keypoints;
+    }
+    if (scene.mesh) scene.mesh->Delete();
+    delete[] scene.keypoints;
+  }
+};
+
+}  // namespace
+
+StageTimes TimeStages(const std::string& directory, const std::vector<std::string>& args) {
+  StageTimes times;
+  QuietStdout quiet;
+  char previous[4096];
+  if (getcwd(previous, sizeof previous) == nullptr || chdir(directory.c_str()) != 0) return times;
+
+  std::vector<std::string> argvStrings = {"ardentis"};
+  argvStrings.insert(argvStrings.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (std::string& a : argvStrings) argv.push_back(&a[0]);
+  boost::program_options::variables_map vm;
+  if (!parseOptions(int(argv.size()), argv.data(), vm)) return times;
+
+  Records run;
+  Timed(times.loadMs,
+        [&] { loadModelsAndGroundTruth(vm, run.models) && loadScene(vm, run.scene); });
+  for (TestModel& m : run.models) times.meshBytes += MeshBytes(m.mesh);
+  times.meshBytes += MeshBytes(run.scene.mesh);
+
+  RepeatabilityRadii radii;
+  double sum = 0;
+  for (TestModel& m : run.models) {
+    Timed(times.cleanMs, [&] { CleanPolyData(m.mesh, true, 0.0, true); });
+    Timed(times.resolutionMs, [&] { sum += compute_mesh_resolution(m.mesh); });
+  }
+  radii.meanModelResolution = sum / double(run.models.size());
+  radii.meanResolution = radii.meanModelResolution;
+  radii.repeatabilityTh = vm["repeatabilityTh"].as<double>();
+  std::unique_ptr<IDetectorTester> tester(
+      IDetectorTester::getDetector(vm, radii.meanModelResolution));
+  Timed(times.keypointsMs, [&] {
+    for (TestModel& m : run.models) tester->extract(m);
+  });
+  Timed(times.resolutionMs, [&] { compute_mesh_resolution(run.scene.mesh); });
+  run.scene.noiseSigma = vm["sigmaSceneNoise"].as<double>();
+  Timed(times.cleanMs, [&] { CleanPolyData(run.scene.mesh, true, 0.0, true); });
+  Timed(times.keypointsMs, [&] { tester->extract(run.scene); });
+
+  // The same locators the evaluation builds, timed on their own.
+  Timed(times.locatorMs, [&] {
+    vtkSmartPointer<vtkPolyData> cloud;
+    cloud.TakeReference(createPolyDataWithKeypoints(run.scene.keypoints, run.scene.numKeypoints));
+    KdTree cloudTree(cloud);
+    KdTree meshTree(run.scene.mesh);
+  });
+  RepeatabilityResults results(run.models.size());
+  Timed(times.evaluationMs, [&] { evaluateRepeatability(run.models, run.scene, radii, results); });
+  times.evaluationMs -= times.locatorMs;
+  Timed(times.tableMs, [&] { writeResultsTable(*tester, vm, run.models, run.scene, results); });
+  if (chdir(previous) != 0) std::perror(previous);
+  return times;
+}
+
+}  // namespace ardentis_bench
