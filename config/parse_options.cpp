@@ -4,6 +4,7 @@
 #include <exception>
 #include <fstream>
 #include <iostream>
+#include <sstream>
 #include <string>
 
 namespace po = boost::program_options;
@@ -49,6 +50,40 @@ po::options_description testConfigurationOptions() {
   return options;
 }
 
+// Boost builds its error messages by substituting the offending text into a template, in a loop
+// that never ends when that text itself holds the placeholder being replaced ("-r %value%"
+// hangs the program). Such input gets a message of our own instead of the library's.
+bool holdsMessagePlaceholder(const std::string& text) {
+  for (const char* placeholder : {"%value%", "%option%", "%original_token%", "%canonical_option%",
+                                  "%prefix%", "%invalid_line%"}) {
+    if (text.find(placeholder) != std::string::npos) return true;
+  }
+  return false;
+}
+
+void printLibraryError(const std::exception& error, const std::string& offendingText,
+                       const std::string& where) {
+  if (holdsMessagePlaceholder(offendingText)) {
+    std::cout << "invalid " << where << ": it holds a %...% placeholder such as %value%\n";
+  } else {
+    std::cout << error.what();
+  }
+}
+
+std::string joinArguments(int argc, char** argv) {
+  std::string joined;
+  for (int i = 1; i < argc; ++i) joined += std::string(argv[i]) + " ";
+  return joined;
+}
+
+std::string wholeFile(std::istream& file) {
+  file.clear();
+  file.seekg(0);
+  std::ostringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
 std::string modelKey(int i) {
   return "MODELS.MODEL_" + std::to_string(i);
 }
@@ -69,7 +104,7 @@ bool readConfigFile(const std::string& path, const po::options_description& opti
     po::store(po::parse_config_file(file, options, true), vm);
     po::notify(vm);
   } catch (const std::exception& e) {
-    std::cout << e.what();
+    printLibraryError(e, wholeFile(file), "config file " + path);
     return false;
   }
   return true;
@@ -117,7 +152,7 @@ bool parseOptions(int argc, char** argv, po::variables_map& vm) {
     po::store(po::parse_command_line(argc, argv, commandLine), vm);
     po::notify(vm);
   } catch (const std::exception& e) {
-    std::cout << e.what();
+    printLibraryError(e, joinArguments(argc, argv), "command line");
     return false;
   }
 
