@@ -6,6 +6,8 @@
 #include <vtkPolyData.h>
 #include <vtkSmartPointer.h>
 
+#include "core/clean_mesh_check.h"
+
 namespace Ostrel {
 namespace Core {
 namespace Impl {
@@ -65,6 +67,10 @@ void CleanPolyData(vtkPolyData* mesh, bool merge, double tolerance, bool polygon
   }
   if (polygonsOnly) {
     RemoveNotPolysCells(mesh);
+    // The filter costs as much as reading the mesh; a mesh it would hand back unchanged skips it.
+    if (merge && tolerance == 0.0 && IsAlreadyClean(mesh)) {
+      return;
+    }
   }
   auto cleaner = vtkSmartPointer<vtkCleanPolyData>::New();
   cleaner->SetInputData(mesh);
