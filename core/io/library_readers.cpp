@@ -13,6 +13,7 @@
 #include <string>
 
 #include "core/io/legacy_vtk_check.h"
+#include "core/io/ply_direct_reader.h"
 #include "core/io/ply_header_check.h"
 #include "core/io/read_support.h"
 
@@ -92,6 +93,10 @@ vtkPolyData* LoadPly(const char* path) {
   ReadOutcome outcome;
   if (!IsReadableFile(path)) {
     outcome = Failure(vtkErrorCode::CannotOpenFileError, "");
+  } else if (vtkPolyData* mesh = Ostrel::Core::Impl::ReadSimpleBinaryPly(path)) {
+    // The common binary layout is read directly; every other file, and any file this reader
+    // finds fault with, takes vtkPLYReader's road, whose messages stay as they were.
+    return mesh;
   } else {
     // vtkPLYReader crashes on truncated binary data, so the structure is checked first.
     const PlyCheck check = CheckPlyStructure(path);
