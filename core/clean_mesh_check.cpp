@@ -8,6 +8,8 @@
 #include <vtkPointData.h>
 #include <vtkPoints.h>
 #include <vtkPolyData.h>
+#include <vtkSmartPointer.h>
+#include <vtkTypeInt64Array.h>
 
 #include <cmath>
 #include <cstdint>
@@ -33,7 +35,10 @@ bool HasPlainPointData(vtkPolyData* mesh) {
   vtkPointData* data = mesh->GetPointData();
   for (int i = 0; i < data->GetNumberOfArrays(); ++i) {
     vtkDataArray* array = data->GetArray(i);
-    if (array == nullptr || array->GetNumberOfTuples() != mesh->GetNumberOfPoints()) return false;
+    if (array == nullptr || !array->HasStandardMemoryLayout() ||
+        array->GetNumberOfTuples() != mesh->GetNumberOfPoints()) {
+      return false;
+    }
   }
   return data->GetGlobalIds() == nullptr && data->GetPedigreeIds() == nullptr;
 }
@@ -43,7 +48,7 @@ bool HasNoOtherData(vtkPolyData* mesh) {
          (mesh->GetFieldData() == nullptr || mesh->GetFieldData()->GetNumberOfArrays() == 0);
 }
 
-bool AllDistinct(const vtkIdType* ids, vtkIdType count) {
+bool AllDistinct(const vtkTypeInt64* ids, vtkIdType count) {
   for (vtkIdType a = 0; a < count; ++a) {
     for (vtkIdType b = a + 1; b < count; ++b) {
       if (ids[a] == ids[b]) return false;
@@ -53,22 +58,34 @@ bool AllDistinct(const vtkIdType* ids, vtkIdType count) {
 }
 
 // The filter numbers points by their first use in the cell list and drops unused ones; it keeps
-// a polygon as it is when its ids are distinct and there are at least three.
-bool CellsKeepNumbering(vtkCellArray* polys, vtkIdType pointCount) {
+// a polygon as it is when its ids are distinct and there are at least three. Fills `newIds`
+// with that numbering (left empty when it is the identity); false when a polygon would change
+// or a point is unused.
+bool FirstUseNumbering(vtkCellArray* polys, vtkIdType pointCount, std::vector<vtkIdType>& newIds) {
   if (!polys->IsStorage64Bit()) return false;
   const auto* offsets = polys->GetOffsetsArray64()->GetPointer(0);
-  const auto* ids =
-      reinterpret_cast<const vtkIdType*>(polys->GetConnectivityArray64()->GetPointer(0));
+  const auto* ids = polys->GetConnectivityArray64()->GetPointer(0);
   const vtkIdType cells = polys->GetNumberOfCells();
   vtkIdType nextNew = 0;
+  bool identity = true;
+  newIds.clear();
   for (vtkIdType cell = 0; cell < cells; ++cell) {
     const vtkIdType begin = offsets[cell], count = offsets[cell + 1] - begin;
     if (count < 3 || count > kMaxCheckedPolygon || !AllDistinct(ids + begin, count)) return false;
     for (vtkIdType k = begin; k < begin + count; ++k) {
-      if (ids[k] == nextNew) {
+      const vtkIdType id = ids[k];
+      if (id < 0 || id >= pointCount) return false;
+      if (identity && id == nextNew) {
         ++nextNew;
-      } else if (ids[k] > nextNew || ids[k] < 0) {
-        return false;
+      } else if (identity && id < nextNew) {
+        continue;
+      } else {
+        if (identity) {  // first id out of order: from here on the map is written out
+          identity = false;
+          newIds.assign(pointCount, -1);
+          for (vtkIdType seen = 0; seen < nextNew; ++seen) newIds[seen] = seen;
+        }
+        if (newIds[id] < 0) newIds[id] = nextNew++;
       }
     }
   }
@@ -123,15 +140,71 @@ bool PointsDistinct(vtkPoints* points) {
   return false;
 }
 
+// Tuple `old` of `from` moves to tuple newIds[old] of a new array of the same kind; arrays have
+// standard memory layout (checked before).
+vtkSmartPointer<vtkDataArray> Permuted(vtkDataArray* from, const std::vector<vtkIdType>& newIds) {
+  vtkSmartPointer<vtkDataArray> to;
+  to.TakeReference(from->NewInstance());
+  to->SetName(from->GetName());
+  to->SetNumberOfComponents(from->GetNumberOfComponents());
+  to->SetNumberOfTuples(from->GetNumberOfTuples());
+  const std::size_t tupleBytes =
+      std::size_t(from->GetNumberOfComponents()) * from->GetDataTypeSize();
+  const auto* source = static_cast<const unsigned char*>(from->GetVoidPointer(0));
+  auto* target = static_cast<unsigned char*>(to->GetVoidPointer(0));
+  for (std::size_t old = 0; old < newIds.size(); ++old) {
+    std::memcpy(target + tupleBytes * newIds[old], source + tupleBytes * old, tupleBytes);
+  }
+  return to;
+}
+
+// What the filter does to a clean mesh whose points are not numbered by first use: points and
+// point data in the new order, cell ids mapped. New arrays, as the filter's output has.
+void Renumber(vtkPolyData* mesh, const std::vector<vtkIdType>& newIds) {
+  auto points = vtkSmartPointer<vtkPoints>::New();
+  points->SetData(Permuted(mesh->GetPoints()->GetData(), newIds));
+  mesh->SetPoints(points);
+
+  vtkPointData* data = mesh->GetPointData();
+  auto renumbered = vtkSmartPointer<vtkPointData>::New();
+  renumbered->CopyAllocate(data, vtkIdType(newIds.size()));
+  for (int i = 0; i < data->GetNumberOfArrays(); ++i) {
+    vtkDataArray* from = data->GetArray(i);
+    vtkDataArray* to = renumbered->GetArray(from->GetName());
+    if (to != nullptr) to->DeepCopy(Permuted(from, newIds));
+  }
+  data->ShallowCopy(renumbered);
+
+  vtkCellArray* polys = mesh->GetPolys();
+  auto offsets = vtkSmartPointer<vtkTypeInt64Array>::New();
+  offsets->DeepCopy(polys->GetOffsetsArray64());
+  auto connectivity = vtkSmartPointer<vtkTypeInt64Array>::New();
+  const vtkTypeInt64Array* oldIds = polys->GetConnectivityArray64();
+  connectivity->SetNumberOfValues(oldIds->GetNumberOfValues());
+  const vtkTypeInt64* from = polys->GetConnectivityArray64()->GetPointer(0);
+  vtkTypeInt64* to = connectivity->GetPointer(0);
+  for (vtkIdType k = 0; k < connectivity->GetNumberOfValues(); ++k) to[k] = newIds[from[k]];
+  auto cells = vtkSmartPointer<vtkCellArray>::New();
+  cells->SetData(offsets, connectivity);
+  mesh->SetPolys(cells);
+  mesh->DeleteCells();
+  mesh->Modified();
+}
+
 }  // namespace
 
-bool IsAlreadyClean(vtkPolyData* mesh) {
+bool CleanWithoutFilter(vtkPolyData* mesh) {
   if (mesh == nullptr || mesh->GetPoints() == nullptr || mesh->GetNumberOfPoints() == 0) {
     return false;
   }
-  return HasOnlyPolygons(mesh) && HasNoOtherData(mesh) && HasPlainPointData(mesh) &&
-         CellsKeepNumbering(mesh->GetPolys(), mesh->GetNumberOfPoints()) &&
-         PointsDistinct(mesh->GetPoints());
+  std::vector<vtkIdType> newIds;
+  if (!HasOnlyPolygons(mesh) || !HasNoOtherData(mesh) || !HasPlainPointData(mesh) ||
+      !FirstUseNumbering(mesh->GetPolys(), mesh->GetNumberOfPoints(), newIds) ||
+      !PointsDistinct(mesh->GetPoints())) {
+    return false;
+  }
+  if (!newIds.empty()) Renumber(mesh, newIds);
+  return true;
 }
 
 }  // namespace Impl

@@ -8,14 +8,15 @@ namespace Ostrel {
 namespace Core {
 namespace Impl {
 
-// True only when `mesh` has polygon cells and nothing else, and the filter would return the
-// same points in the same order, the same cells and the same point data: every polygon has at
-// least three distinct point ids, points are first used in the order 0, 1, 2, ... and all of
-// them are used, no two points share a position (-0 and 0 count as one), no coordinate is NaN,
-// the cells are stored with 64-bit ids, and there is no cell or field data and no point array
-// beyond plain numeric ones. Any doubt answers false, and the mesh then goes through the
-// filter.
-bool IsAlreadyClean(vtkPolyData* mesh);
+// Gives `mesh` what vtkCleanPolyData (point merging, tolerance 0) would make of it, without
+// running the filter, when that result is provable in one pass: the mesh has polygon cells
+// only, every polygon has at least three distinct point ids, every point is used, no two
+// points share a position (-0 and 0 count as one), no coordinate is NaN, the cells are stored
+// with 64-bit ids, and there is no cell or field data and no point array beyond plain numeric
+// ones. The filter then only renumbers the points by their first use in the cells, which is
+// done here (nothing changes when they are numbered so already). Returns false, leaving the
+// mesh untouched, in every other case; the caller then runs the filter.
+bool CleanWithoutFilter(vtkPolyData* mesh);
 
 }  // namespace Impl
 }  // namespace Core
