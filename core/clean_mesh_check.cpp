@@ -11,6 +11,7 @@
 #include <vtkSmartPointer.h>
 #include <vtkTypeInt64Array.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -110,26 +111,42 @@ std::uint64_t HashOf(const T* xyz) {
 // matches, but which leaves its outcome to the locator's bucket search).
 template <class T>
 bool AllPositionsDistinct(const T* xyz, vtkIdType count) {
+  // Each slot holds a point id (low half) and 32 bits of its hash (high half), so a probe
+  // touches the point itself only when the hashes agree; hashes are computed a batch ahead so
+  // the slots can be fetched before they are needed.
+  constexpr std::uint64_t kEmpty = UINT64_MAX;
+  constexpr vtkIdType kBatch = 16;
   std::size_t slots = 16;
   while (slots < 2 * std::size_t(count)) slots *= 2;
-  std::vector<std::uint32_t> table(slots, UINT32_MAX);
-  for (vtkIdType i = 0; i < count; ++i) {
-    const T* p = xyz + 3 * i;
-    if (std::isnan(p[0]) || std::isnan(p[1]) || std::isnan(p[2])) return false;
-    std::size_t slot = HashOf(p) & (slots - 1);
-    while (table[slot] != UINT32_MAX) {
-      const T* q = xyz + 3 * std::size_t(table[slot]);
-      if (p[0] == q[0] && p[1] == q[1] && p[2] == q[2]) return false;
-      slot = (slot + 1) & (slots - 1);
+  const std::size_t mask = slots - 1;
+  std::vector<std::uint64_t> table(slots, kEmpty);
+  std::uint64_t hashes[kBatch];
+  for (vtkIdType first = 0; first < count; first += kBatch) {
+    const vtkIdType end = std::min(count, first + kBatch);
+    for (vtkIdType i = first; i < end; ++i) {
+      const T* p = xyz + 3 * i;
+      if (std::isnan(p[0]) || std::isnan(p[1]) || std::isnan(p[2])) return false;
+      hashes[i - first] = HashOf(p);
+      __builtin_prefetch(&table[hashes[i - first] & mask]);
     }
-    table[slot] = std::uint32_t(i);
+    for (vtkIdType i = first; i < end; ++i) {
+      const std::uint64_t hash = hashes[i - first], tag = hash >> 32;
+      std::size_t slot = hash & mask;
+      for (; table[slot] != kEmpty; slot = (slot + 1) & mask) {
+        if ((table[slot] >> 32) != tag) continue;
+        const T* p = xyz + 3 * i;
+        const T* q = xyz + 3 * (table[slot] & UINT32_MAX);
+        if (p[0] == q[0] && p[1] == q[1] && p[2] == q[2]) return false;
+      }
+      table[slot] = (tag << 32) | std::uint64_t(i);
+    }
   }
   return true;
 }
 
 bool PointsDistinct(vtkPoints* points) {
   const vtkIdType count = points->GetNumberOfPoints();
-  if (count >= vtkIdType(UINT32_MAX)) return false;
+  if (count >= vtkIdType(UINT32_MAX)) return false;  // ids must fit the slots' low half
   vtkDataArray* data = points->GetData();
   if (auto* floats = vtkAOSDataArrayTemplate<float>::FastDownCast(data)) {
     return AllPositionsDistinct(floats->GetPointer(0), count);
@@ -176,8 +193,8 @@ void Renumber(vtkPolyData* mesh, const std::vector<vtkIdType>& newIds) {
   data->ShallowCopy(renumbered);
 
   vtkCellArray* polys = mesh->GetPolys();
-  auto offsets = vtkSmartPointer<vtkTypeInt64Array>::New();
-  offsets->DeepCopy(polys->GetOffsetsArray64());
+  // Cell sizes do not change: the new cell list shares the offsets.
+  vtkTypeInt64Array* offsets = polys->GetOffsetsArray64();
   auto connectivity = vtkSmartPointer<vtkTypeInt64Array>::New();
   const vtkTypeInt64Array* oldIds = polys->GetConnectivityArray64();
   connectivity->SetNumberOfValues(oldIds->GetNumberOfValues());
