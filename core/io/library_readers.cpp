@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <string>
 
+#include "core/io/crash_probe.h"
 #include "core/io/legacy_vtk_check.h"
 #include "core/io/ply_direct_reader.h"
 #include "core/io/ply_header_check.h"
@@ -65,6 +66,10 @@ ReadOutcome ReadWith(Reader* reader, const char* path) {
   if (!IsReadableFile(path)) return Failure(vtkErrorCode::CannotOpenFileError, "");
   QuietVtkOutput quiet;
   reader->SetFileName(path);
+  if (!Ostrel::Core::Impl::SurvivesInChildProcess([reader] { reader->GetExecutive()->Update(); })) {
+    return Failure(vtkErrorCode::FileFormatError,
+                   std::string(path) + ": the reader fails on this damaged file");
+  }
   const int updated = reader->GetExecutive()->Update();
   const int code = static_cast<int>(reader->GetErrorCode());
   if (code != vtkErrorCode::NoError) return Failure(code, path);
