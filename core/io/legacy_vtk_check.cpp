@@ -6,6 +6,7 @@
 #include <cctype>
 #include <cstdlib>
 #include <fstream>
+#include <limits>
 #include <string>
 
 namespace Ostrel {
@@ -45,9 +46,12 @@ class LegacyTokens {
   void putBack(const std::string& word) { pending_ = word; }
 
   // A count or id of at least 0.
+  // A count or id; bounded so that sums and multiples of counts cannot overflow (no legacy file
+  // holds more than INT_MAX values of one section).
   bool nextCount(long long& value) {
     std::string word;
-    return next(word) && ParseInteger(word, value) && value >= 0;
+    return next(word) && ParseInteger(word, value) && value >= 0 &&
+           value <= std::numeric_limits<int>::max();
   }
 
   bool skip(long long words) {

@@ -1,6 +1,11 @@
 #include "core/io/load_poly_data.h"
 
+#include <vtkFloatArray.h>
+#include <vtkPoints.h>
+#include <vtkPolyData.h>
+
 #include <cctype>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -38,20 +43,67 @@ std::string LowerCaseExtension(const std::string& path) {
   return extension;
 }
 
+vtkPolyData* ReadByExtension(const std::string& path, const std::string& extension) {
+  for (const ExtensionRow& row : kExtensionTable) {
+    if (extension != row.extension) continue;
+    if (!row.dropsExtension) return row.reader(path.c_str());
+    const std::string basePath = path.substr(0, path.size() - extension.size());
+    return row.reader(basePath.c_str());
+  }
+  return nullptr;
+}
+
+bool IsSupported(const std::string& extension) {
+  for (const ExtensionRow& row : kExtensionTable) {
+    if (extension == row.extension) return true;
+  }
+  return false;
+}
+
+// Id of the first point with a NaN or infinite coordinate, or -1. Such a point has no place:
+// it makes mesh resolutions NaN (every comparison with a NaN radius then miscounts) and the
+// point merging and locators of the library misbehave on it.
+vtkIdType FirstNonFinitePoint(vtkPolyData* mesh) {
+  vtkPoints* points = mesh->GetPoints();
+  if (points == nullptr) return -1;
+  vtkDataArray* data = points->GetData();
+  const vtkIdType count = points->GetNumberOfPoints();
+  if (auto* floats = vtkFloatArray::FastDownCast(data)) {
+    const float* values = floats->GetPointer(0);
+    for (vtkIdType i = 0; i < 3 * count; ++i) {
+      if (!std::isfinite(values[i])) return i / 3;
+    }
+    return -1;
+  }
+  for (vtkIdType i = 0; i < count; ++i) {
+    double p[3];
+    data->GetTuple(i, p);
+    if (!std::isfinite(p[0]) || !std::isfinite(p[1]) || !std::isfinite(p[2])) return i;
+  }
+  return -1;
+}
+
 }  // namespace
 
 vtkPolyData* LoadPolyData(const char* path) {
   const std::string fullPath = path != nullptr ? path : "";
   const std::string extension = LowerCaseExtension(fullPath);
-  for (const ExtensionRow& row : kExtensionTable) {
-    if (extension != row.extension) continue;
-    if (!row.dropsExtension) return row.reader(fullPath.c_str());
-    const std::string basePath = fullPath.substr(0, fullPath.size() - extension.size());
-    return row.reader(basePath.c_str());
+  if (!IsSupported(extension)) {
+    std::printf("\nERROR LoadPolyData: %s\n", fullPath.c_str());
+    std::printf("Type not supported.\n");
+    return nullptr;
   }
-  std::printf("\nERROR LoadPolyData: %s\n", fullPath.c_str());
-  std::printf("Type not supported.\n");
-  return nullptr;
+  vtkPolyData* mesh = ReadByExtension(fullPath, extension);
+  if (mesh == nullptr) return nullptr;
+  const vtkIdType bad = FirstNonFinitePoint(mesh);
+  if (bad >= 0) {
+    std::printf("\nERROR LoadPolyData: %s\n", fullPath.c_str());
+    std::printf("Vertex %lld has a coordinate that is not a finite number.\n",
+                static_cast<long long>(bad));
+    mesh->Delete();
+    return nullptr;
+  }
+  return mesh;
 }
 
 }  // namespace Impl

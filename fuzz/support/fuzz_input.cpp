@@ -1,10 +1,12 @@
 #include "support/fuzz_input.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <unistd.h>
 #include <vtkCellArray.h>
 #include <vtkPolyData.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -12,6 +14,9 @@
 
 #include "core/clean_poly_data.h"
 #include "core/mesh_resolution.h"
+
+// Present when a sanitizer runtime is linked in.
+extern "C" __attribute__((weak)) void __sanitizer_set_death_callback(void (*callback)(void));
 
 namespace ardentis_fuzz {
 
@@ -21,7 +26,9 @@ InputFile::InputFile(const uint8_t* data, size_t size, const std::string& suffix
   file.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
 }
 
-InputFile::~InputFile() { std::remove(path_.c_str()); }
+InputFile::~InputFile() {
+  std::remove(path_.c_str());
+}
 
 namespace {
 
@@ -57,13 +64,26 @@ void CheckLoadedMesh(vtkPolyData* mesh) {
   Ostrel::Core::Impl::compute_mesh_resolution(mesh);
 }
 
-void SilenceStandardOutput() {
+namespace {
+
+// The loaders probe VTK's readers in child processes, which crash on purpose on damaged input.
+// Such a child must die quietly instead of running the fuzzer's crash handling (which would
+// report the parent's input as a crash).
+void DieQuietlyInChild() {
+  for (int fatal : {SIGSEGV, SIGBUS, SIGABRT, SIGFPE, SIGILL}) std::signal(fatal, SIG_DFL);
+  if (__sanitizer_set_death_callback != nullptr) __sanitizer_set_death_callback(nullptr);
+}
+
+}  // namespace
+
+void PrepareProcess() {
   static bool done = false;
   if (done) return;
   done = true;
   std::fflush(stdout);
   const int devNull = open("/dev/null", O_WRONLY);
   if (devNull >= 0) dup2(devNull, STDOUT_FILENO);
+  pthread_atfork(nullptr, nullptr, DieQuietlyInChild);
 }
 
 }  // namespace ardentis_fuzz

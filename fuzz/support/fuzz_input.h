@@ -29,8 +29,9 @@ class InputFile {
 // it as a run would. A null mesh passes.
 void CheckLoadedMesh(vtkPolyData* mesh);
 
-// Sends standard output to /dev/null for the whole fuzzing process: the readers report every
-// rejected input there.
-void SilenceStandardOutput();
+// Once per process: sends standard output to /dev/null (the readers report every rejected
+// input there) and makes the children in which the loaders probe VTK's readers die without the
+// fuzzer's crash handling.
+void PrepareProcess();
 
 }  // namespace ardentis_fuzz

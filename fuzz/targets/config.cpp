@@ -10,10 +10,10 @@
 #include "support/fuzz_input.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  ardentis_fuzz::SilenceStandardOutput();
+  ardentis_fuzz::PrepareProcess();
   const ardentis_fuzz::InputFile input(data, size, ".ini");
-  std::vector<std::string> args = {"ardentis", "-C", input.path(), "-S", "feats", "-O", "out",
-                                   "--detectorID", "FUZZ"};
+  std::vector<std::string> args = {"ardentis", "-C",  input.path(),   "-S",  "feats",
+                                   "-O",       "out", "--detectorID", "FUZZ"};
   std::vector<char*> argv;
   for (std::string& arg : args) argv.push_back(arg.data());
   boost::program_options::variables_map vm;

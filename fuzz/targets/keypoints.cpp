@@ -21,8 +21,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FromFileTester tester("FUZZ", savingPath, 1.0, -1);
   Feature3D* keypoints = nullptr;
   const int count = tester.load(input.path(), keypoints, binary);
-  const bool consistent = count == 0 || (count > 0 && keypoints != nullptr &&
-                                         static_cast<size_t>(count) <= size);
+  const bool consistent =
+      count == 0 || (count > 0 && keypoints != nullptr && static_cast<size_t>(count) <= size);
   if (!consistent) {
     std::fprintf(stderr, "load returned %d for %zu bytes\n", count, size);
     std::abort();

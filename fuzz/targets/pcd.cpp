@@ -9,7 +9,7 @@
 #include "support/fuzz_input.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  ardentis_fuzz::SilenceStandardOutput();
+  ardentis_fuzz::PrepareProcess();
   const ardentis_fuzz::InputFile input(data, size, ".pcd");
   vtkPolyData* mesh = LoadPcd(input.path());
   ardentis_fuzz::CheckLoadedMesh(mesh);

@@ -1,6 +1,8 @@
 // The results-table update on an arbitrary existing table: afterwards the table holds exactly
 // its former lines (each ended by a line end) followed by the new rows.
 
+#include "driver/results_table.h"
+
 #include <unistd.h>
 
 #include <boost/program_options/variables_map.hpp>
@@ -14,7 +16,6 @@
 #include <string>
 #include <vector>
 
-#include "driver/results_table.h"
 #include "support/fuzz_input.h"
 #include "testers/from_file_tester.h"
 
@@ -43,7 +44,7 @@ std::string readAll(const std::string& path) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  ardentis_fuzz::SilenceStandardOutput();
+  ardentis_fuzz::PrepareProcess();
   static const std::string directory = "/tmp/ardentis-fuzz-table-" + std::to_string(getpid());
   const std::string table = directory + "/FUZZ.csv";
   const std::string old(reinterpret_cast<const char*>(data), size);

@@ -11,7 +11,7 @@
 #include "support/fuzz_input.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  ardentis_fuzz::SilenceStandardOutput();
+  ardentis_fuzz::PrepareProcess();
   if (size == 0) return 0;
   const size_t body = size - 1;
   const size_t vertSize = body * data[0] / 255;

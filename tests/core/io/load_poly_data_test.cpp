@@ -7,6 +7,7 @@
 #include <vtkPointData.h>
 #include <vtkUnsignedCharArray.h>
 
+#include <cmath>
 #include <string>
 
 #include "core/io/create_parent_directory.h"
@@ -165,3 +166,42 @@ TEST(CreateParentDirectory, CreatesEveryMissingDirectoryButNotTheFile) {
   CreateParentDirectory("");
   CreateParentDirectory("table.csv");
 }
+
+namespace {
+
+// A vertex without a finite position would make resolutions NaN and miscount every keypoint.
+TEST(LoadPolyData, MeshesWithNonFiniteVerticesAreRefused) {
+  ardentis_test::TempDir dir;
+  const std::string plyHead =
+      "ply\nformat ascii 1.0\nelement vertex 3\nproperty float x\nproperty float y\n"
+      "property float z\nelement face 1\nproperty list uchar int vertex_indices\nend_header\n";
+  const struct {
+    const char* file;
+    std::string content;
+  } cases[] = {
+      {"nan.ply", plyHead + "0 0 0\n1 0 0\nnan 1 0\n3 0 1 2\n"},
+      {"overflow.off", "OFF\n3 1 0\n0 0 0\n1 0 0\n0 1e39 0\n3 0 1 2\n"},
+      {"overflow.vert", "0 0 0 1 0 0 0 1 -1e39\n"},
+      {"huge.obj", "v 0 0 0\nv 1 0 0\nv 0 1 1e39\nf 1 2 3\n"},
+  };
+  dir.write("overflow.tri", "1 2 3\n");
+  for (const auto& c : cases) {
+    const std::string path = dir.write(c.file, c.content);
+    vtkPolyData* mesh = nullptr;
+    const std::string out = StdoutOf([&] { mesh = LoadPolyData(path.c_str()); });
+    if (mesh != nullptr) {
+      // Readers that clamp out-of-range values to the largest float give finite points.
+      double p[3];
+      mesh->GetPoint(2, p);
+      EXPECT_TRUE(std::isfinite(p[0]) && std::isfinite(p[1]) && std::isfinite(p[2])) << c.file;
+      mesh->Delete();
+      continue;
+    }
+    EXPECT_NE(out.find("\nERROR LoadPolyData: " + path +
+                       "\nVertex 2 has a coordinate that is not a finite number.\n"),
+              std::string::npos)
+        << c.file << ": " << out;
+  }
+}
+
+}  // namespace
