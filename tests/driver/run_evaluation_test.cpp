@@ -187,6 +187,23 @@ TEST_F(EvaluationRun, PrintsEveryStageAndTheModelBlocks) {
   EXPECT_EQ(table(), kHeader + kRows);
 }
 
+// No models: the mean resolution is 0 rather than 0 / 0, the scene is still read, and the table
+// gets its header and no row.
+TEST_F(EvaluationRun, NoModelsWritesOnlyTheHeader) {
+  dir.write("test.ini", "[SCENE]\nPATH = scenes/s1.ply\n[MODELS]\nNUMBER = 0\n");
+  const auto result = run();
+  ASSERT_EQ(result.status, 0) << result.out << result.err;
+  EXPECT_NE(result.out.find("Loading ground truth...\ndone.\n\n"), std::string::npos);
+  EXPECT_NE(result.out.find("\n   Mean models' resolution: 0.000000\ndone.\n\n"),
+            std::string::npos);
+  EXPECT_NE(result.out.find("Computing model keypoints\ndone.\n\n"), std::string::npos);
+  EXPECT_NE(result.out.find("Computing scene keypoints: 6\nBuilding keypoints kdtree...done.\n\n"
+                            "writing xls file..\n"),
+            std::string::npos)
+      << result.out;
+  EXPECT_EQ(table(), kHeader);
+}
+
 TEST_F(EvaluationRun, SecondRunAppendsRowsUnderTheSameHeader) {
   ASSERT_EQ(run().status, 0);
   ASSERT_EQ(run().status, 0);
@@ -259,7 +276,8 @@ TEST_F(EvaluationRun, FailuresEndWithTheirStatusAndLeaveNoTable) {
        nullptr,
        {},
        255,
-       "   ./data/scenes/s1_0.1.ply\n\nERROR LoadPly: CannotOpenFileError\nProblems loading scene\n",
+       "   ./data/scenes/s1_0.1.ply\n\nERROR LoadPly: CannotOpenFileError\nProblems loading "
+       "scene\n",
        ""},
       {"no detector",
        "feats/unused",
