@@ -15,8 +15,6 @@
 using namespace ardentis_io_test;
 using Ostrel::Core::Impl::SurvivesInChildProcess;
 
-namespace {
-
 TEST(CrashProbe, TellsAFinishedReadFromACrashAndKeepsTheChildQuiet) {
   int parentValue = 0;
   const std::string out = StdoutOf([&] {
@@ -33,14 +31,14 @@ TEST(CrashProbe, TellsAFinishedReadFromACrashAndKeepsTheChildQuiet) {
 
 TEST(CrashProbe, FilesThatCrashVtkReadersAreRefused) {
   ardentis_test::TempDir dir;
-  const std::string twoTriangles = "v 0 0 0\nv 1 0 0\nv 0 1 0\nv 1 1 0.5\nvn 0 0 1\n";
   const struct {
     const char* file;
     std::string content;
     vtkPolyData* (*loader)(const char*);
     std::string message;
   } cases[] = {
-      {"missing-texture.obj", twoTriangles + "f 1 2/3\nf 2 4 3\n", LoadOBJ,
+      {"missing-texture.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nv 1 1 0.5\nvn 0 0 1\nf 1 2/3\nf 2 4 3\n",
+       LoadOBJ,
        "ERROR loading OBJ PATH\nerror Code: 20005, Description: FileFormatError: PATH: the reader "
        "fails on this damaged file\n"},
       {"short-points.vtk",
@@ -57,8 +55,7 @@ TEST(CrashProbe, FilesThatCrashVtkReadersAreRefused) {
   for (const auto& c : cases) {
     const std::string path = dir.write(c.file, c.content);
     std::string expected = c.message;
-    for (std::size_t at = expected.find("PATH"); at != std::string::npos;
-         at = expected.find("PATH")) {
+    for (size_t at; (at = expected.find("PATH")) != std::string::npos;) {
       expected.replace(at, 4, path);
     }
     vtkPolyData* mesh = nullptr;
@@ -67,5 +64,3 @@ TEST(CrashProbe, FilesThatCrashVtkReadersAreRefused) {
     EXPECT_EQ(out.substr(0, expected.size()), expected) << c.file;
   }
 }
-
-}  // namespace

@@ -1,5 +1,5 @@
 #pragma once
-// Helpers for the mesh reader tests: owning loaded meshes, checking their cells, capturing
+// Helpers for the mesh reader tests: owning loaded meshes, reading their cells, capturing
 // what the readers print.
 
 #include <vtkPolyData.h>
@@ -21,27 +21,11 @@ inline Mesh Own(vtkPolyData* loaded) {
 // True when every cell of every kind names only existing points.
 bool CellIdsInRange(vtkPolyData* mesh);
 
-// Point ids of polygon `cell`.
 std::vector<vtkIdType> PolygonIds(vtkPolyData* mesh, vtkIdType cell);
-
-// Coordinates of point `id`.
 std::vector<double> PointAt(vtkPolyData* mesh, vtkIdType id);
 
 // What `action` writes on standard output / standard error.
 std::string StdoutOf(const std::function<void()>& action);
 std::string StderrOf(const std::function<void()>& action);
-
-// Sends standard output and standard error to /dev/null while it lives.
-class Silenced {
- public:
-  Silenced();
-  ~Silenced();
-  Silenced(const Silenced&) = delete;
-  Silenced& operator=(const Silenced&) = delete;
-
- private:
-  int savedOut_;
-  int savedErr_;
-};
 
 }  // namespace ardentis_io_test

@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <string>
-#include <vector>
 
 #include "core/io/load_off.h"
 #include "core/io/load_vert_tri.h"
@@ -17,11 +16,11 @@ using Ids = std::vector<vtkIdType>;
 
 TEST(LoadOff, ReadsCommentsIndentedLinesPolygonsAndColourColumns) {
   ardentis_test::TempDir dir;
-  const std::string path = dir.write(
-      "m.off",
-      "OFF\n# comment\n\n4 3 99\n0 0 0\n# note\n\n 9 9 9 skipped\n1 0 0 extra\n\t0 1 0\n1 1 1\n"
-      "3 0 1 2\n\n# between\n4 0 1 3 2\n3 0 1 2 255 0 0");
-  Mesh mesh = Own(LoadOff(path.c_str()));
+  Mesh mesh = Own(LoadOff(dir.write("m.off",
+                                    "OFF\n# comment\n\n4 3 99\n0 0 0\n# note\n\n 9 9 9 skipped\n"
+                                    "1 0 0 extra\n\t0 1 0\n1 1 1\n3 0 1 2\n\n# between\n"
+                                    "4 0 1 3 2\n3 0 1 2 255 0 0")
+                              .c_str()));
   ASSERT_TRUE(mesh);
   ASSERT_EQ(mesh->GetNumberOfPoints(), 4);
   EXPECT_EQ(PointAt(mesh, 1), (std::vector<double>{1, 0, 0}));
@@ -30,22 +29,16 @@ TEST(LoadOff, ReadsCommentsIndentedLinesPolygonsAndColourColumns) {
   EXPECT_EQ(PolygonIds(mesh, 1), (Ids{0, 1, 3, 2}));
   EXPECT_EQ(PolygonIds(mesh, 2), (Ids{0, 1, 2}));
   EXPECT_EQ(mesh->GetPointData()->GetNumberOfArrays(), 0);
-}
-
-TEST(LoadOff, NoFacesGivesPointsAndAnEmptyPolygonList) {
-  ardentis_test::TempDir dir;
-  Mesh mesh = Own(LoadOff(dir.write("m.off", "OFF\n1 0 0\n1 2 3\n").c_str()));
-  ASSERT_TRUE(mesh);
-  EXPECT_EQ(mesh->GetNumberOfPoints(), 1);
-  EXPECT_EQ(mesh->GetNumberOfCells(), 0);
+  Mesh pointsOnly = Own(LoadOff(dir.write("p.off", "OFF\n1 0 0\n1 2 3\n").c_str()));
+  ASSERT_TRUE(pointsOnly);
+  EXPECT_EQ(pointsOnly->GetNumberOfPoints(), 1);
+  EXPECT_EQ(pointsOnly->GetNumberOfCells(), 0);
 }
 
 TEST(LoadOff, DamagedFilesGiveNullAndOneLineNamingFileAndProblem) {
   ardentis_test::TempDir dir;
-  const struct {
-    const char* content;
-    const char* problem;
-  } cases[] = {
+  const std::string head = "OFF\n3 1 0\n0 0 0\n1 0 0\n0 1 0\n";
+  const std::pair<std::string, const char*> cases[] = {
       {"", "file ends before its counts line"},
       {"OFF\n", "file ends before its counts line"},
       {"OFF\nthree 1 0\n", "does not start with the vertex and face counts"},
@@ -54,43 +47,37 @@ TEST(LoadOff, DamagedFilesGiveNullAndOneLineNamingFileAndProblem) {
       {"OFF\n3 1 0\n0 0 0\n1 0 0\n", "file ends after 2 of 3 vertices"},
       {"OFF\n3 1 0\n0 0 0\n1 x 0\n0 1 0\n3 0 1 2\n", "vertex 2 is not three numbers"},
       {"OFF\n3 2 0\n0 0 0\n1 0 0\n0 1 0\n3 0 1 2\n", "file ends after 1 of 2 faces"},
-      {"OFF\n3 1 0\n0 0 0\n1 0 0\n0 1 0\n0\n", "face 1 has 0 points"},
-      {"OFF\n3 1 0\n0 0 0\n1 0 0\n0 1 0\n3 0 1 3\n", "face 1 refers to vertex 3 of 3"},
-      {"OFF\n3 1 0\n0 0 0\n1 0 0\n0 1 0\n3 0 -1 2\n", "face 1 refers to vertex -1 of 3"},
-      {"OFF\n3 1 0\n0 0 0\n1 0 0\n0 1 0\n3 0 1\n", "face 1 has fewer than 3 point ids"},
-      {"OFF\n3 1 0\n0 0 0\n1 0 0\n0 1 0\nx 0 1\n", "face 1 does not start with its number"},
+      {head + "0\n", "face 1 has 0 points"},
+      {head + "3 0 1 3\n", "face 1 refers to vertex 3 of 3"},
+      {head + "3 0 -1 2\n", "face 1 refers to vertex -1 of 3"},
+      {head + "3 0 1\n", "face 1 has fewer than 3 point ids"},
+      {head + "x 0 1\n", "face 1 does not start with its number"},
   };
   for (const auto& c : cases) {
-    const std::string path = dir.write("bad.off", c.content);
+    const std::string path = dir.write("bad.off", c.first);
     vtkPolyData* mesh = nullptr;
     const std::string out = StdoutOf([&] { mesh = LoadOff(path.c_str()); });
-    EXPECT_EQ(mesh, nullptr) << c.content;
+    EXPECT_EQ(mesh, nullptr) << c.first;
     EXPECT_EQ(out.rfind("ERROR LoadOff: " + path + ": ", 0), 0u) << out;
-    EXPECT_NE(out.find(c.problem), std::string::npos) << out;
+    EXPECT_NE(out.find(c.second), std::string::npos) << out;
     EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1) << out;
   }
-}
-
-TEST(LoadOff, MissingFileReportsWithPerror) {
   vtkPolyData* mesh = nullptr;
-  const std::string err = StderrOf([&] { mesh = LoadOff("/nonexistent/m.off"); });
+  EXPECT_EQ(StderrOf([&] { mesh = LoadOff("/nonexistent/m.off"); }),
+            "Problems opening OFF file: No such file or directory\n");
   EXPECT_EQ(mesh, nullptr);
-  EXPECT_EQ(err, "Problems opening OFF file: No such file or directory\n");
 }
 
 TEST(LoadVertTri, ReadsTriplesWhateverTheLayout) {
   ardentis_test::TempDir dir;
-  const struct {
-    const char* vert;
-    const char* tri;
-  } layouts[] = {
+  const std::pair<const char*, const char*> layouts[] = {
       {"0 0 0 1 0 0 0 1 0", "1 2 3"},
       {"0\n0\n0\n1\n0\n0\n0\n1\n0\n", "1.0 2.0 3.0\n"},
       {"0 0 0\n1 0 0\n0 1 0\n5", "1 2 3.7 1"},  // incomplete last triples are dropped
   };
   for (const auto& layout : layouts) {
-    dir.write("m.vert", layout.vert);
-    dir.write("m.tri", layout.tri);
+    dir.write("m.vert", layout.first);
+    dir.write("m.tri", layout.second);
     Mesh mesh = Own(LoadVertTri(dir.file("m").c_str()));
     ASSERT_TRUE(mesh);
     ASSERT_EQ(mesh->GetNumberOfPoints(), 3);
@@ -98,15 +85,9 @@ TEST(LoadVertTri, ReadsTriplesWhateverTheLayout) {
     ASSERT_EQ(mesh->GetNumberOfPolys(), 1);
     EXPECT_EQ(PolygonIds(mesh, 0), (Ids{0, 1, 2}));
   }
-  dir.write("e.vert", "");
-  dir.write("e.tri", "");
-  Mesh empty = Own(LoadVertTri(dir.file("e").c_str()));
-  ASSERT_TRUE(empty);
-  EXPECT_EQ(empty->GetNumberOfPoints(), 0);
-  EXPECT_EQ(empty->GetNumberOfCells(), 0);
 }
 
-TEST(LoadVertTri, TriangleNumbersOutsideTheVerticesAreRejected) {
+TEST(LoadVertTri, BadTriangleNumbersAndMissingFilesAreRefused) {
   ardentis_test::TempDir dir;
   dir.write("m.vert", "0 0 0 1 0 0 0 1 0");
   for (const char* tri : {"0 1 2", "1 2 4", "-1 1 2", "1 2 1e300"}) {
@@ -118,16 +99,12 @@ TEST(LoadVertTri, TriangleNumbersOutsideTheVerticesAreRejected) {
               0u)
         << out;
   }
-}
-
-TEST(LoadVertTri, MissingFileNamesOnlyTheFirstThatFails) {
-  ardentis_test::TempDir dir;
-  dir.write("m.vert", "0 0 0");
+  dir.write("n.vert", "0 0 0");
   vtkPolyData* mesh = nullptr;
-  std::string err = StderrOf([&] { mesh = LoadVertTri(dir.file("m").c_str()); });
+  EXPECT_EQ(StderrOf([&] { mesh = LoadVertTri(dir.file("n").c_str()); }),
+            "file " + dir.file("n.tri") + " could not be opened\n");
   EXPECT_EQ(mesh, nullptr);
-  EXPECT_EQ(err, "file " + dir.file("m.tri") + " could not be opened\n");
-  err = StderrOf([&] { mesh = LoadVertTri(dir.file("none").c_str()); });
+  EXPECT_EQ(StderrOf([&] { mesh = LoadVertTri(dir.file("none").c_str()); }),
+            "file " + dir.file("none.vert") + " could not be opened\n");
   EXPECT_EQ(mesh, nullptr);
-  EXPECT_EQ(err, "file " + dir.file("none.vert") + " could not be opened\n");
 }
