@@ -68,52 +68,43 @@ struct Evaluation {
   }
 };
 
-struct KeypointCase {
-  const char* what;
-  Feature3D model;
-  Feature3D scene;
-  int nonOccluded;
-  int repeatable;
-  double score;
-};
-
-class OneKeypoint : public testing::TestWithParam<KeypointCase> {};
-
-TEST_P(OneKeypoint, CountsAndScaleScore) {
-  Evaluation e;
-  e.modelKeypoints = {{GetParam().model}};
-  e.sceneKeypoints = {GetParam().scene};
-  e.run();
-  EXPECT_EQ(e.results.nonOccludedKeypoints[0], GetParam().nonOccluded);
-  EXPECT_EQ(e.results.repeatableKeypoints[0], GetParam().repeatable);
-  EXPECT_DOUBLE_EQ(e.results.totScaleRepeatability[0], GetParam().score);
-}
-
 const float kInf = std::numeric_limits<float>::infinity();
 
-INSTANTIATE_TEST_SUITE_P(
-    Thresholds, OneKeypoint,
-    testing::Values(
-        KeypointCase{"visible and matched at exactly the radius, scale test strict",
-                     keypoint(0, 1, 0, 1), keypoint(0, 0, 0, 1), 1, 1, 0.0},
-        KeypointCase{"just beyond the visibility radius", keypoint(0, 1.001f, 0, 1),
-                     keypoint(0, 0, 0, 1), 0, 0, 0.0},
-        KeypointCase{"visible, nearest scene keypoint too far", keypoint(0, 0, 0, 1),
-                     keypoint(5, 0, 0, 1), 1, 0, 0.0},
-        KeypointCase{"equal scales", keypoint(5, 0, 0, 3), keypoint(5, 0, 0, 3), 1, 1, 1.0},
-        KeypointCase{"model 2, scene 1", keypoint(5, 0, 0, 2), keypoint(5, 0, 0, 1), 1, 1, 0.125},
-        KeypointCase{"model 1, scene 2", keypoint(5, 0, 0, 1), keypoint(5, 0, 0, 2), 1, 1, 0.125},
-        KeypointCase{"model 0", keypoint(5, 0, 0, 0), keypoint(5, 0, 0, 1), 1, 1, 0.0},
-        KeypointCase{"scene 0", keypoint(5, 0, 0, 1), keypoint(5, 0, 0, 0), 1, 1, 0.0},
-        KeypointCase{"model scale NaN", keypoint(5, 0, 0, kNaN), keypoint(5, 0, 0, 1), 1, 1, 0.0},
-        KeypointCase{"scene scale NaN", keypoint(5, 0, 0, 1), keypoint(5, 0, 0, kNaN), 1, 1, 0.0},
-        KeypointCase{"NaN coordinate", keypoint(kNaN, 0, 0, 1), keypoint(0, 0, 0, 1), 0, 0, 0.0},
-        KeypointCase{"infinite coordinate", keypoint(0, kInf, 0, 1), keypoint(0, 0, 0, 1), 0, 0,
-                     0.0}));
+TEST(Repeatability, OneKeypointCountsAndScaleScore) {
+  const struct {
+    const char* what;
+    Feature3D model, scene;
+    int nonOccluded, repeatable;
+    double score;
+  } cases[] = {
+      {"matched at exactly the radius", keypoint(0, 1, 0, 1), keypoint(0, 0, 0, 1), 1, 1, 0.0},
+      {"beyond the visibility radius", keypoint(0, 1.001f, 0, 1), keypoint(0, 0, 0, 1), 0, 0, 0},
+      {"scene keypoint too far", keypoint(0, 0, 0, 1), keypoint(5, 0, 0, 1), 1, 0, 0.0},
+      {"equal scales", keypoint(5, 0, 0, 3), keypoint(5, 0, 0, 3), 1, 1, 1.0},
+      {"model 2, scene 1", keypoint(5, 0, 0, 2), keypoint(5, 0, 0, 1), 1, 1, 0.125},
+      {"model 1, scene 2", keypoint(5, 0, 0, 1), keypoint(5, 0, 0, 2), 1, 1, 0.125},
+      {"model 0", keypoint(5, 0, 0, 0), keypoint(5, 0, 0, 1), 1, 1, 0.0},
+      {"scene 0", keypoint(5, 0, 0, 1), keypoint(5, 0, 0, 0), 1, 1, 0.0},
+      {"model scale NaN", keypoint(5, 0, 0, kNaN), keypoint(5, 0, 0, 1), 1, 1, 0.0},
+      {"scene scale NaN", keypoint(5, 0, 0, 1), keypoint(5, 0, 0, kNaN), 1, 1, 0.0},
+      {"NaN coordinate", keypoint(kNaN, 0, 0, 1), keypoint(0, 0, 0, 1), 0, 0, 0.0},
+      {"infinite coordinate", keypoint(0, kInf, 0, 1), keypoint(0, 0, 0, 1), 0, 0, 0.0},
+  };
+  for (const auto& c : cases) {
+    Evaluation e;
+    e.modelKeypoints = {{c.model}};
+    e.sceneKeypoints = {c.scene};
+    e.run();
+    EXPECT_EQ(e.results.nonOccludedKeypoints[0], c.nonOccluded) << c.what;
+    EXPECT_EQ(e.results.repeatableKeypoints[0], c.repeatable) << c.what;
+    EXPECT_DOUBLE_EQ(e.results.totScaleRepeatability[0], c.score) << c.what;
+  }
+}
 
-TEST(Repeatability, PrintsTheModelBlock) {
+// The second model has no keypoints: it still gets a full block, of zeros.
+TEST(Repeatability, PrintsOneBlockPerModel) {
   Evaluation e;
-  e.modelKeypoints = {{keypoint(5, 0, 0, 2), keypoint(0, 3, 0, 1)}};
+  e.modelKeypoints = {{keypoint(5, 0, 0, 2), keypoint(0, 3, 0, 1)}, {}};
   e.sceneKeypoints = {keypoint(5, 0, 0, 1)};
   e.run();
   EXPECT_EQ(e.out,
@@ -125,16 +116,7 @@ TEST(Repeatability, PrintsTheModelBlock) {
             "Epsilon value: 1.000000\n"
             "Model 0 repeatability :1.000000\n"
             "Current Noise:0.100000\n"
-            "Model 0 scaleRepeatability :0.125000\n\n");
-}
-
-TEST(Repeatability, ModelWithoutKeypointsGetsAFullBlockOfZeros) {
-  Evaluation e;
-  e.modelKeypoints = {{keypoint(0, 0, 0, 1)}, {}};
-  e.sceneKeypoints = {keypoint(50, 0, 0, 1)};
-  e.run();
-  const std::string second = e.out.substr(e.out.find("Keypoints of the model[1]: 0\n"));
-  EXPECT_EQ(second,
+            "Model 0 scaleRepeatability :0.125000\n\n"
             "Keypoints of the model[1]: 0\n"
             "Keypoints of the model[1] present in the scene: 0\n"
             "Keypoints of the scene: 1\n"
@@ -143,8 +125,6 @@ TEST(Repeatability, ModelWithoutKeypointsGetsAFullBlockOfZeros) {
             "Model 1 repeatability :0.000000\n"
             "Current Noise:0.100000\n"
             "Model 1 scaleRepeatability :0.000000\n\n");
-  EXPECT_NE(e.out.find("Model 0 repeatability :0.000000\n"),
-            std::string::npos);  // 1 visible, 0 matched
   EXPECT_EQ(e.results.nonOccludedKeypoints, (std::vector<int>{1, 0}));
 }
 

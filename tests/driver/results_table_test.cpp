@@ -81,7 +81,7 @@ std::vector<std::string> filesIn(const std::string& dir) {
   return names;
 }
 
-TEST(ResultsTable, NewTableGetsTheHeaderThenOneRowPerModel) {
+TEST(ResultsTable, NewTableGetsTheHeaderThenRowsAreAppended) {
   ardentis_test::TempDir dir;
   TableTester tester(dir.file("DET.csv"));
   TableRun run;
@@ -89,31 +89,19 @@ TEST(ResultsTable, NewTableGetsTheHeaderThenOneRowPerModel) {
   EXPECT_EQ(tester.calls, 2);
   const std::string row = "m1;0.1;10;40;30.5;2;100;80;500;s1_0.1\n";
   EXPECT_EQ(ardentis_test::readFile(tester.table), kHeader + row);
-
-  run.write(tester);  // a second run adds rows below, without a second header
-  EXPECT_EQ(ardentis_test::readFile(tester.table), kHeader + row + row);
-  EXPECT_EQ(filesIn(dir.path()), (std::vector<std::string>{"DET.csv", "DET.csv.lock"}));
-}
-
-TEST(ResultsTable, NumbersUseTheDefaultStreamFormatting) {
-  ardentis_test::TempDir dir;
-  TableTester tester(dir.file("DET.csv"));
-  TableRun run;
+  // Numbers use the default stream formatting.
   run.results.totScaleRepeatability[0] = 12.3456789;
   run.scene.noiseSigma = 1.0e-7;
   run.vm.at("radius").value() = boost::any(-1);
   run.write(tester);
   EXPECT_EQ(ardentis_test::readFile(tester.table),
-            kHeader + "m1;1e-07;-1;40;12.3457;2;100;80;500;s1_0.1\n");
-}
+            kHeader + row + "m1;1e-07;-1;40;12.3457;2;100;80;500;s1_0.1\n");
+  EXPECT_EQ(filesIn(dir.path()), (std::vector<std::string>{"DET.csv", "DET.csv.lock"}));
 
-TEST(ResultsTable, ExistingLinesAreKeptAndALastLineGetsItsLineEnd) {
-  ardentis_test::TempDir dir;
-  TableTester tester(dir.write("DET.csv", "first\n\nlast without end"));
-  TableRun run;
-  run.write(tester);
-  EXPECT_EQ(ardentis_test::readFile(tester.table),
-            "first\n\nlast without end\nm1;0.1;10;40;30.5;2;100;80;500;s1_0.1\n");
+  // Existing lines are kept and a last line gets its line end.
+  TableTester old(dir.write("old.csv", "first\n\nlast without end"));
+  TableRun().write(old);
+  EXPECT_EQ(ardentis_test::readFile(old.table), "first\n\nlast without end\n" + row);
 }
 
 // A file size limit makes the new table's write fail part way, as a full disk would.

@@ -7,9 +7,7 @@
 #include <vtkPolyData.h>
 
 #include <boost/program_options/variables_map.hpp>
-#include <cctype>
 #include <filesystem>
-#include <ostream>
 #include <string>
 #include <vector>
 
@@ -43,10 +41,16 @@ class SceneAndModelsTest : public ::testing::Test {
     std::filesystem::current_path(dir.path());
   }
   void TearDown() override {
-    for (TestModel& model : models)
-      if (model.mesh != nullptr) model.mesh->Delete();
+    reset();
     if (scene.mesh != nullptr) scene.mesh->Delete();
     std::filesystem::current_path(previous);
+  }
+  // Forgets the options and the models loaded so far.
+  void reset() {
+    for (TestModel& model : models)
+      if (model.mesh != nullptr) model.mesh->Delete();
+    models.clear();
+    vm.clear();
   }
   void addModel(int i, const std::string& mesh, const std::string& groundTruth) {
     set(vm, "MODELS.MODEL_" + std::to_string(i), mesh);
@@ -105,15 +109,11 @@ TEST_F(SceneAndModelsTest, SceneFileCarriesTheNoiseLevelAsPrintfG) {
     EXPECT_EQ(loaded.meshPath, c.path);
     EXPECT_EQ(loaded.noiseSigma, c.sigma);
     EXPECT_TRUE(loaded.name.empty());
-    EXPECT_EQ(loaded.numKeypoints, 0);
     loaded.mesh->Delete();
   }
-}
-
-TEST_F(SceneAndModelsTest, SceneThatIsNotPlyIsNotLoaded) {
   dir.write("data/scenes/s1_0.1.off", "OFF\n3 1 0\n0 0 0\n1 0 0\n0 1 0\n3 0 1 2\n");
-  set(vm, "SCENE.PATH", std::string("scenes/s1.off"));
-  set(vm, "sigmaSceneNoise", 0.1);
+  vm.at("SCENE.PATH").value() = std::string("scenes/s1.off");
+  vm.at("sigmaSceneNoise").value() = 0.1;
   ::testing::internal::CaptureStdout();
   EXPECT_FALSE(loadScene(vm, scene));
   EXPECT_EQ(::testing::internal::GetCapturedStdout(),
@@ -153,10 +153,8 @@ TEST_F(SceneAndModelsTest, ModelsLoadInConfigurationOrder) {
   EXPECT_EQ(models[1].rotation[1], 1.0f);
   EXPECT_EQ(models[1].translation[0], 0.5f);
   EXPECT_EQ(models[1].translation[2], -1.0f);
-}
-
-TEST_F(SceneAndModelsTest, NoModelsIsAnEmptyList) {
   for (int number : {0, -2}) {
+    reset();
     ASSERT_TRUE(loadModels(number));
     EXPECT_EQ(out, "Loading ground truth...\ndone.\n\n");
     EXPECT_TRUE(models.empty());
@@ -164,57 +162,34 @@ TEST_F(SceneAndModelsTest, NoModelsIsAnEmptyList) {
 }
 
 // Failures of model loading: the loader stops with one line naming the file.
-struct ModelFailure {
-  const char* what;
-  const char* mesh;             // configured value
-  const char* groundTruth;      // configured value
-  const char* groundTruthFile;  // content of data/gt/m1.txt, or null for none
-  const char* message;
-};
-
-class ModelFailureTest : public SceneAndModelsTest,
-                         public ::testing::WithParamInterface<ModelFailure> {};
-
-TEST_P(ModelFailureTest, StopsWithTheMessage) {
-  const ModelFailure& c = GetParam();
+TEST_F(SceneAndModelsTest, ModelFailuresStopWithTheMessage) {
   dir.write("data/models/m1_0.ply", plyWithVertices(3));
   dir.write("data/models/m1_0.off", "OFF\n3 1 0\n0 0 0\n1 0 0\n0 1 0\n3 0 1 2\n");
   dir.write("data/models/m1_0", plyWithVertices(3));
-  if (c.groundTruthFile != nullptr) dir.write("data/gt/m1.txt", c.groundTruthFile);
-  addModel(0, c.mesh, c.groundTruth);
-  EXPECT_FALSE(loadModels(1)) << c.what;
-  EXPECT_EQ(out, std::string("Loading ground truth...\n") + c.message + "\n") << c.what;
-  ASSERT_EQ(models.size(), 1u);
+  const struct {
+    const char* mesh;             // configured value
+    const char* groundTruth;      // configured value
+    const char* groundTruthFile;  // content of data/gt/m1.txt, or null for none
+    const char* message;
+  } cases[] = {
+      {"models/m1.off", "gt/m1.txt", kIdentityPose, "Error opening file: ./data/models/m1_0.off"},
+      {"models/m1", "gt/m1.txt", kIdentityPose, "Error opening file: ./data/models/m1_0"},
+      {"models/m1.ply", "\"gt/m1.txt\"", nullptr, "Error opening file: \"gt/m1.txt\""},
+      {"models/m1.ply", "gt/m1.txt", "1 0 0 0 0 1 0 0 0 0 1\n", "Error opening file: gt/m1.txt"},
+      {"models/m1.ply", "gt/m1.txt", "1 0 0 0\n0 1 0 0\n0 0 one 0\n",
+       "Error opening file: gt/m1.txt"},
+      {"models/m1.ply", "gt/m1.txt", "", "Error opening file: gt/m1.txt"},
+  };
+  for (const auto& c : cases) {
+    std::filesystem::remove("data/gt/m1.txt");
+    if (c.groundTruthFile != nullptr) dir.write("data/gt/m1.txt", c.groundTruthFile);
+    reset();
+    addModel(0, c.mesh, c.groundTruth);
+    EXPECT_FALSE(loadModels(1)) << c.message;
+    EXPECT_EQ(out, std::string("Loading ground truth...\n") + c.message + "\n");
+    EXPECT_EQ(models.size(), 1u);
+  }
 }
-
-void PrintTo(const ModelFailure& c, std::ostream* os) {
-  *os << c.what;
-}
-
-// Test names from the case descriptions, so ctest lists readable names.
-std::string caseName(const ::testing::TestParamInfo<ModelFailure>& info) {
-  std::string name = info.param.what;
-  for (char& c : name)
-    if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-  return name;
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, ModelFailureTest,
-    ::testing::Values(ModelFailure{"off model", "models/m1.off", "gt/m1.txt", kIdentityPose,
-                                   "Error opening file: ./data/models/m1_0.off"},
-                      ModelFailure{"name without a dot", "models/m1", "gt/m1.txt", kIdentityPose,
-                                   "Error opening file: ./data/models/m1_0"},
-                      ModelFailure{"missing ground truth", "models/m1.ply", "\"gt/m1.txt\"",
-                                   nullptr, "Error opening file: \"gt/m1.txt\""},
-                      ModelFailure{"eleven numbers", "models/m1.ply", "gt/m1.txt",
-                                   "1 0 0 0 0 1 0 0 0 0 1\n", "Error opening file: gt/m1.txt"},
-                      ModelFailure{"text among the numbers", "models/m1.ply", "gt/m1.txt",
-                                   "1 0 0 0\n0 1 0 0\n0 0 one 0\n",
-                                   "Error opening file: gt/m1.txt"},
-                      ModelFailure{"empty ground truth", "models/m1.ply", "gt/m1.txt", "",
-                                   "Error opening file: gt/m1.txt"}),
-    caseName);
 
 TEST_F(SceneAndModelsTest, MissingModelKeyIsReportedNotThrown) {
   dir.write("data/models/m1_0.ply", plyWithVertices(3));
