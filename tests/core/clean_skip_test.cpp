@@ -87,32 +87,6 @@ void AddNormalsAndScale(vtkPolyData* mesh) {
   mesh->GetPointData()->AddArray(scale);
 }
 
-std::string Bytes(vtkDataArray* array) {
-  if (array == nullptr) return "none";
-  const auto size = array->GetNumberOfValues() * array->GetDataTypeSize();
-  return std::to_string(array->GetDataType()) + "/" +
-         std::to_string(array->GetNumberOfComponents()) + ":" +
-         std::string(static_cast<const char*>(array->GetVoidPointer(0)), size);
-}
-
-void ExpectSameMesh(vtkPolyData* expected, vtkPolyData* actual) {
-  EXPECT_EQ(Bytes(expected->GetPoints()->GetData()), Bytes(actual->GetPoints()->GetData()));
-  EXPECT_EQ(Flat(expected->GetPolys()), Flat(actual->GetPolys()));
-  EXPECT_EQ(actual->GetNumberOfCells(), actual->GetNumberOfPolys());
-  EXPECT_EQ(expected->GetPolys()->IsStorage64Bit(), actual->GetPolys()->IsStorage64Bit());
-  vtkPointData* want = expected->GetPointData();
-  vtkPointData* got = actual->GetPointData();
-  ASSERT_EQ(want->GetNumberOfArrays(), got->GetNumberOfArrays());
-  for (int i = 0; i < want->GetNumberOfArrays(); ++i) {
-    EXPECT_EQ(Bytes(want->GetArray(i)), Bytes(got->GetArray(want->GetArrayName(i))));
-  }
-  for (int attribute = 0; attribute < vtkDataSetAttributes::NUM_ATTRIBUTES; ++attribute) {
-    EXPECT_EQ(Bytes(want->GetAttribute(attribute)), Bytes(got->GetAttribute(attribute)));
-  }
-  EXPECT_EQ(expected->GetCellData()->GetNumberOfArrays(),
-            actual->GetCellData()->GetNumberOfArrays());
-}
-
 enum Extras { kNone = 0, kColours = 1, kNormalsAndScale = 2, kVertexCell = 4 };
 
 std::vector<Ids> Grid(std::vector<Ids> extra = {}) {

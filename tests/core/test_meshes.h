@@ -1,13 +1,19 @@
 #pragma once
 // Small meshes built with VTK's own calls, and readers of what a mesh holds.
 
+#include <gtest/gtest.h>
 #include <vtkCellArray.h>
+#include <vtkCellData.h>
+#include <vtkDataArray.h>
+#include <vtkFieldData.h>
 #include <vtkIdList.h>
+#include <vtkPointData.h>
 #include <vtkPoints.h>
 #include <vtkPolyData.h>
 #include <vtkSmartPointer.h>
 
 #include <algorithm>
+#include <string>
 #include <vector>
 
 namespace ardentis_core_test {
@@ -49,6 +55,37 @@ inline Ids Sorted(vtkIdList* list) {
   Ids ids(list->begin(), list->end());
   std::sort(ids.begin(), ids.end());
   return ids;
+}
+
+// Name, type, components and raw bytes of `array`.
+inline std::string Describe(vtkDataArray* array) {
+  if (array == nullptr) return "none";
+  const auto bytes = array->GetNumberOfValues() * array->GetDataTypeSize();
+  return std::string(array->GetName() ? array->GetName() : "(unnamed)") + " type " +
+         std::to_string(array->GetDataType()) + " x" +
+         std::to_string(array->GetNumberOfComponents()) + ":" +
+         std::string(static_cast<const char*>(array->GetVoidPointer(0)), bytes);
+}
+
+// Same points bit for bit, same cells, same arrays and attributes.
+inline void ExpectSameMesh(vtkPolyData* expected, vtkPolyData* actual) {
+  ASSERT_NE(actual, nullptr);
+  EXPECT_EQ(Describe(expected->GetPoints()->GetData()), Describe(actual->GetPoints()->GetData()));
+  EXPECT_EQ(Flat(expected->GetPolys()), Flat(actual->GetPolys()));
+  EXPECT_EQ(Flat(expected->GetVerts()), Flat(actual->GetVerts()));
+  EXPECT_EQ(expected->GetNumberOfCells(), actual->GetNumberOfCells());
+  EXPECT_EQ(expected->GetPolys()->IsStorage64Bit(), actual->GetPolys()->IsStorage64Bit());
+  vtkPointData* want = expected->GetPointData();
+  vtkPointData* got = actual->GetPointData();
+  ASSERT_EQ(want->GetNumberOfArrays(), got->GetNumberOfArrays());
+  for (int i = 0; i < want->GetNumberOfArrays(); ++i)
+    EXPECT_EQ(Describe(want->GetArray(i)), Describe(got->GetArray(want->GetArrayName(i))));
+  for (int attribute = 0; attribute < vtkDataSetAttributes::NUM_ATTRIBUTES; ++attribute)
+    EXPECT_EQ(Describe(want->GetAttribute(attribute)), Describe(got->GetAttribute(attribute)));
+  EXPECT_EQ(expected->GetCellData()->GetNumberOfArrays(),
+            actual->GetCellData()->GetNumberOfArrays());
+  EXPECT_EQ(expected->GetFieldData()->GetNumberOfArrays(),
+            actual->GetFieldData()->GetNumberOfArrays());
 }
 
 }  // namespace ardentis_core_test

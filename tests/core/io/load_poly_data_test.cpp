@@ -3,8 +3,6 @@
 #include "core/io/load_poly_data.h"
 
 #include <gtest/gtest.h>
-#include <vtkPointData.h>
-#include <vtkUnsignedCharArray.h>
 
 #include <cmath>
 #include <filesystem>
@@ -82,22 +80,6 @@ TEST(LoadPolyData, MeshesWithNonFiniteVerticesAreRefused) {
                        "\nVertex 2 has a coordinate that is not a finite number.\n"),
               std::string::npos)
         << c.first << ": " << out;
-  }
-}
-
-TEST(LibraryReaders, PlyKeepsColoursAndPolygonsInEveryEncoding) {
-  ardentis_test::TempDir dir;
-  for (const std::string& content : {AsciiPly(), BinaryPly(), BigEndianPly()}) {
-    Mesh mesh = Own(LoadPly(dir.write("m.ply", content).c_str()));
-    ASSERT_TRUE(mesh);
-    ASSERT_EQ(mesh->GetNumberOfPolys(), 2);
-    EXPECT_EQ(PolygonIds(mesh, 1), (std::vector<vtkIdType>{0, 1, 3, 2}));
-    EXPECT_EQ(PointAt(mesh, 3), (std::vector<double>{1, 1, 0.5}));
-    auto* rgb = vtkUnsignedCharArray::SafeDownCast(mesh->GetPointData()->GetScalars());
-    ASSERT_NE(rgb, nullptr);
-    EXPECT_STREQ(rgb->GetName(), "RGB");
-    EXPECT_EQ(rgb->GetValue(9), 9);
-    EXPECT_EQ(rgb->GetValue(11), 7);
   }
 }
 

@@ -5,19 +5,18 @@
 #include "core/io/ply_direct_reader.h"
 
 #include <gtest/gtest.h>
-#include <vtkCellArray.h>
-#include <vtkCellData.h>
 #include <vtkPLYReader.h>
-#include <vtkPointData.h>
 
 #include <sstream>
 #include <string>
 
+#include "../test_meshes.h"
 #include "core/io/library_readers.h"
 #include "io_test_support.h"
 #include "support/temp_dir.h"
 
 using namespace ardentis_io_test;
+using ardentis_core_test::ExpectSameMesh;
 using Ostrel::Core::Impl::ReadSimpleBinaryPly;
 
 namespace {
@@ -83,46 +82,6 @@ std::string Binary(const Case& c) {
   return out;
 }
 
-std::string Describe(vtkDataArray* array) {
-  if (array == nullptr) return "none";
-  const auto bytes = array->GetNumberOfValues() * array->GetDataTypeSize();
-  return std::string(array->GetName() ? array->GetName() : "(unnamed)") + " type " +
-         std::to_string(array->GetDataType()) + " x" +
-         std::to_string(array->GetNumberOfComponents()) + ":" +
-         std::string(static_cast<const char*>(array->GetVoidPointer(0)), bytes);
-}
-
-std::vector<vtkIdType> Cells(vtkCellArray* cells) {
-  std::vector<vtkIdType> flat;
-  vtkIdType count;
-  const vtkIdType* ids;
-  for (cells->InitTraversal(); cells->GetNextCell(count, ids);) {
-    flat.push_back(count);
-    flat.insert(flat.end(), ids, ids + count);
-  }
-  return flat;
-}
-
-void ExpectSame(vtkPolyData* expected, vtkPolyData* actual) {
-  ASSERT_NE(actual, nullptr);
-  EXPECT_EQ(Describe(expected->GetPoints()->GetData()), Describe(actual->GetPoints()->GetData()));
-  EXPECT_EQ(Cells(expected->GetPolys()), Cells(actual->GetPolys()));
-  EXPECT_EQ(Cells(expected->GetVerts()), Cells(actual->GetVerts()));
-  EXPECT_EQ(expected->GetNumberOfCells(), actual->GetNumberOfCells());
-  EXPECT_EQ(expected->GetPolys()->IsStorage64Bit(), actual->GetPolys()->IsStorage64Bit());
-  vtkPointData* want = expected->GetPointData();
-  vtkPointData* got = actual->GetPointData();
-  ASSERT_EQ(want->GetNumberOfArrays(), got->GetNumberOfArrays());
-  for (int i = 0; i < want->GetNumberOfArrays(); ++i)
-    EXPECT_EQ(Describe(want->GetArray(i)), Describe(got->GetArray(i)));
-  for (int attribute = 0; attribute < vtkDataSetAttributes::NUM_ATTRIBUTES; ++attribute)
-    EXPECT_EQ(Describe(want->GetAttribute(attribute)), Describe(got->GetAttribute(attribute)));
-  EXPECT_EQ(expected->GetCellData()->GetNumberOfArrays(),
-            actual->GetCellData()->GetNumberOfArrays());
-  EXPECT_EQ(expected->GetFieldData()->GetNumberOfArrays(),
-            actual->GetFieldData()->GetNumberOfArrays());
-}
-
 class BothRoads : public testing::TestWithParam<Case> {};
 
 TEST_P(BothRoads, BuildTheSameMesh) {
@@ -135,10 +94,10 @@ TEST_P(BothRoads, BuildTheSameMesh) {
   ASSERT_NE(direct, nullptr) << "the binary file should take the direct road";
   {
     SCOPED_TRACE("direct reader");
-    ExpectSame(reader->GetOutput(), direct);
+    ExpectSameMesh(reader->GetOutput(), direct);
   }
   SCOPED_TRACE("LoadPly");
-  ExpectSame(reader->GetOutput(), Own(LoadPly(binary.c_str())));
+  ExpectSameMesh(reader->GetOutput(), Own(LoadPly(binary.c_str())));
 }
 
 INSTANTIATE_TEST_SUITE_P(Layouts, BothRoads, testing::ValuesIn(kCases),
