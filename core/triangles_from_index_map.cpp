@@ -54,12 +54,15 @@ void TriangulateSquare(int a, int b, int d, int e, TriangleWriter& out) {
 }  // namespace
 
 int CreateTrianglesFromIndexMap(const int* indexMap, int width, int height, long long*& triangles) {
-  // Sized in 64 bits and never negative, so large or bad dimensions cannot wrap the size.
-  const bool hasGrid = width > 0 && height > 0;
+  // A grid one position wide or high (or less) has no squares: it gets an empty buffer and its
+  // rows are not walked, since a header can claim a billion rows of width 0 or 1. Otherwise the
+  // size is taken in 64 bits, so large dimensions cannot wrap it.
+  const bool hasSquares = width >= 2 && height >= 2;
   const std::size_t positions =
-      hasGrid ? static_cast<std::size_t>(width) * static_cast<std::size_t>(height) : 0;
+      hasSquares ? static_cast<std::size_t>(width) * static_cast<std::size_t>(height) : 0;
   triangles = new long long[8 * positions];
   TriangleWriter out(triangles);
+  if (!hasSquares) return 0;
   for (int r = 0; r + 1 < height; ++r) {
     const int* top = indexMap + static_cast<std::ptrdiff_t>(r) * width;
     const int* bottom = top + width;
