@@ -8,8 +8,7 @@ namespace Impl {
 // the grid has no point). Every square of neighbouring positions yields two triangles when all
 // four corners hold points, one when exactly three do. Allocates `triangles` with new[]
 // (8 * width * height values, none for a grid under 2 x 2; the caller releases it with delete[])
-// and writes each triangle as
-// the record 3, a, b, c. Returns the number of triangles written.
+// and writes each triangle as the record 3, a, b, c. Returns the number of triangles written.
 int CreateTrianglesFromIndexMap(const int* indexMap, int width, int height, long long*& triangles);
 
 }  // namespace Impl
