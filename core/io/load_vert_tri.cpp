@@ -30,9 +30,11 @@ void ReadVertices(std::istream& in, vtkPoints* points) {
 // Triangle numbers are 1-based and may be written as floating-point numbers; a number is
 // valid when truncating it minus one gives an id of an existing vertex and it is above 0.
 bool ToPointId(double number, vtkIdType pointCount, vtkIdType& id) {
+  // The range test comes first so that the conversion below is always defined; a number just
+  // above 0 truncates to id 0, which a file without vertices does not have.
   if (!(number > 0.0 && number < static_cast<double>(pointCount) + 1.0)) return false;
   id = static_cast<vtkIdType>(number - 1.0);
-  return true;
+  return id < pointCount;
 }
 
 // Returns a problem text, empty on success.

@@ -99,8 +99,13 @@ TEST(LoadVertTri, BadTriangleNumbersAndMissingFilesAreRefused) {
               0u)
         << out;
   }
-  dir.write("n.vert", "0 0 0");
+  // Numbers between 0 and 1 truncate to id 0, which a file without vertices does not have.
+  dir.write("e.vert", "");
+  dir.write("e.tri", "0.5 0.5 0.5");
   vtkPolyData* mesh = nullptr;
+  StdoutOf([&] { mesh = LoadVertTri(dir.file("e").c_str()); });
+  EXPECT_EQ(mesh, nullptr);
+  dir.write("n.vert", "0 0 0");
   EXPECT_EQ(StderrOf([&] { mesh = LoadVertTri(dir.file("n").c_str()); }),
             "file " + dir.file("n.tri") + " could not be opened\n");
   EXPECT_EQ(mesh, nullptr);
