@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "core/io/ply_header_lines.h"
 #include "core/io/read_support.h"
 
 namespace Ostrel {
@@ -25,7 +26,6 @@ namespace Core {
 namespace Impl {
 namespace {
 
-constexpr std::size_t kMaxHeaderLine = 4000;
 constexpr std::size_t kChunkBytes = 1 << 20;
 
 using FilePtr = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
@@ -46,24 +46,6 @@ struct SimpleLayout {
   long long faceCount = 0;
   long long bodyStart = 0;
 };
-
-bool ReadLine(std::FILE* file, std::string& line) {
-  line.clear();
-  int c;
-  while ((c = std::fgetc(file)) != EOF && c != '\n') {
-    if (line.size() >= kMaxHeaderLine) return false;
-    line.push_back(static_cast<char>(c));
-  }
-  return c == '\n';
-}
-
-std::vector<std::string> Words(const std::string& line) {
-  std::istringstream stream(line);
-  std::vector<std::string> words;
-  std::string word;
-  while (stream >> word) words.push_back(word);
-  return words;
-}
 
 bool ParseCount(const std::string& text, long long& count) {
   if (text.empty() || text.size() > 10 || text.find_first_not_of("0123456789") != std::string::npos)
@@ -125,11 +107,11 @@ struct ElementLines {
 // Reads the header; false when it is not exactly the served layout.
 bool ReadLayout(std::FILE* file, SimpleLayout& layout) {
   std::string line;
-  if (!ReadLine(file, line) || line != "ply") return false;
-  if (!ReadLine(file, line) || line != "format binary_little_endian 1.0") return false;
+  if (!ReadPlyHeaderLine(file, line) || line != "ply") return false;
+  if (!ReadPlyHeaderLine(file, line) || line != "format binary_little_endian 1.0") return false;
   std::vector<ElementLines> elements;
-  while (ReadLine(file, line)) {
-    const std::vector<std::string> words = Words(line);
+  while (ReadPlyHeaderLine(file, line)) {
+    const std::vector<std::string> words = SplitWords(line);
     if (words.empty()) return false;
     if (words[0] == "comment" || words[0] == "obj_info") continue;
     if (words[0] == "end_header" && words.size() == 1) {

@@ -13,6 +13,7 @@
 #include <sstream>
 #include <vector>
 
+#include "core/io/ply_header_lines.h"
 #include "core/io/read_support.h"
 
 namespace Ostrel {
@@ -21,7 +22,6 @@ namespace Impl {
 namespace {
 
 // vtkPLY reads header lines into a fixed buffer; longer lines are damage, not content.
-constexpr size_t kMaxHeaderLine = 4000;
 constexpr size_t kWalkBufferSize = 1 << 20;
 
 enum class PlyFormat { Ascii, BinaryLittleEndian, BinaryBigEndian };
@@ -86,25 +86,11 @@ PlyCheck Fail(int code, const std::string& problem) {
   return PlyCheck{code, problem};
 }
 
-// Reads one header line without its line end; false at the end of the file or when the line
-// is longer than any header line can be.
+// Reads one header line without its line end, "\r\n" included.
 bool ReadHeaderLine(std::FILE* file, std::string& line) {
-  line.clear();
-  int c;
-  while ((c = std::fgetc(file)) != EOF && c != '\n') {
-    if (line.size() >= kMaxHeaderLine) return false;
-    line.push_back(static_cast<char>(c));
-  }
+  if (!ReadPlyHeaderLine(file, line)) return false;
   if (!line.empty() && line.back() == '\r') line.pop_back();
-  return c == '\n';
-}
-
-std::vector<std::string> SplitWords(const std::string& line) {
-  std::istringstream stream(line);
-  std::vector<std::string> words;
-  std::string word;
-  while (stream >> word) words.push_back(word);
-  return words;
+  return true;
 }
 
 bool ParseCount(const std::string& text, long long& count) {

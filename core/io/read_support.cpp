@@ -1,6 +1,8 @@
 #include "core/io/read_support.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vtkObject.h>
 
 #include <cerrno>
@@ -55,12 +57,25 @@ void ReportReadProblem(const char* loader, const std::string& path, const std::s
   std::fflush(stdout);
 }
 
-QuietVtkOutput::QuietVtkOutput() : previousDisplay_(vtkObject::GetGlobalWarningDisplay()) {
+QuietVtkOutput::QuietVtkOutput()
+    : previousDisplay_(vtkObject::GetGlobalWarningDisplay()), savedStderr_(-1) {
   vtkObject::GlobalWarningDisplayOff();
+  // The PLY reader also writes warnings straight to the error stream.
+  std::fflush(stderr);
+  const int devNull = open("/dev/null", O_WRONLY | O_CLOEXEC);
+  if (devNull < 0) return;
+  savedStderr_ = dup(STDERR_FILENO);
+  if (savedStderr_ >= 0) dup2(devNull, STDERR_FILENO);
+  close(devNull);
 }
 
 QuietVtkOutput::~QuietVtkOutput() {
   vtkObject::SetGlobalWarningDisplay(previousDisplay_);
+  if (savedStderr_ >= 0) {
+    std::fflush(stderr);
+    dup2(savedStderr_, STDERR_FILENO);
+    close(savedStderr_);
+  }
 }
 
 }  // namespace Impl

@@ -34,9 +34,9 @@ long long FileSizeOf(const char* path);
 // Prints "ERROR <loader>: <path>: <problem>" and a line end on standard output.
 void ReportReadProblem(const char* loader, const std::string& path, const std::string& problem);
 
-// Turns VTK's global warning display off for its lifetime and restores the previous setting:
-// the readers print pipeline dumps of many lines for one problem, which the loaders replace by
-// one line of their own.
+// Turns VTK's global warning display off and sends the error stream to /dev/null for its
+// lifetime, then restores both: the readers print pipeline dumps of many lines for one problem
+// (and the PLY reader raw warnings), which the loaders replace by one line of their own.
 class QuietVtkOutput {
  public:
   QuietVtkOutput();
@@ -46,6 +46,7 @@ class QuietVtkOutput {
 
  private:
   int previousDisplay_;
+  int savedStderr_;  // descriptor of the real error stream, -1 when it was not redirected
 };
 
 }  // namespace Impl

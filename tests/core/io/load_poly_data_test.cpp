@@ -163,3 +163,24 @@ TEST(CreateParentDirectory, CreatesEveryMissingDirectoryButNotTheFile) {
   Ostrel::Core::Impl::CreateParentDirectory("");
   Ostrel::Core::Impl::CreateParentDirectory("table.csv");
 }
+
+namespace {
+
+// vtkPLYReader writes a raw warning on the error stream when the face list is called
+// "vertex_index"; a valid file must load without noise.
+TEST(LibraryReaders, PlyWithVertexIndexListLoadsQuietly) {
+  ardentis_test::TempDir dir;
+  const std::string path = dir.write(
+      "vi.ply",
+      "ply\nformat ascii 1.0\nelement vertex 3\nproperty float x\nproperty float y\n"
+      "property float z\nelement face 1\nproperty list uchar int vertex_index\nend_header\n"
+      "0 0 0\n1 0 0\n0 1 0\n3 0 1 2\n");
+  vtkPolyData* mesh = nullptr;
+  const std::string err = StderrOf([&] { mesh = LoadPly(path.c_str()); });
+  ASSERT_NE(mesh, nullptr);
+  EXPECT_EQ(mesh->GetNumberOfPolys(), 1);
+  EXPECT_EQ(err, "");
+  mesh->Delete();
+}
+
+}  // namespace
