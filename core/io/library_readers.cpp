@@ -42,9 +42,26 @@ ReadOutcome Failure(int code, const std::string& detail) {
   return outcome;
 }
 
-// A damaged file can make a reader emit cells whose ids point past the points.
+// A damaged file can make a reader emit cells whose ids point past the points, or whose
+// offsets run backwards or past the ids (a negative point count in a legacy file does): every
+// later walk over such cells would read outside them.
+bool OffsetsAreSound(vtkCellArray* cells) {
+  vtkDataArray* offsets = cells->GetOffsetsArray();
+  const vtkIdType offsetCount = offsets->GetNumberOfTuples();
+  const double idCount = static_cast<double>(cells->GetConnectivityArray()->GetNumberOfTuples());
+  if (offsetCount == 0) return idCount == 0;
+  double previous = 0.0;
+  for (vtkIdType i = 0; i < offsetCount; ++i) {
+    const double offset = offsets->GetComponent(i, 0);
+    if (offset < previous || (i == 0 && offset != 0.0)) return false;
+    previous = offset;
+  }
+  return previous == idCount;
+}
+
 bool CellIdsInRange(vtkCellArray* cells, vtkIdType pointCount) {
   if (cells == nullptr) return true;
+  if (!OffsetsAreSound(cells)) return false;
   vtkDataArray* connectivity = cells->GetConnectivityArray();
   if (connectivity->GetNumberOfTuples() == 0) return true;
   double range[2];
@@ -77,7 +94,7 @@ ReadOutcome ReadWith(Reader* reader, const char* path) {
   vtkPolyData* output = reader->GetOutput();
   if (!AllCellIdsInRange(output)) {
     return Failure(vtkErrorCode::FileFormatError,
-                   std::string(path) + ": cells refer to points that do not exist");
+                   std::string(path) + ": its cells are damaged or refer to missing points");
   }
   ReadOutcome outcome;
   outcome.mesh = vtkSmartPointer<vtkPolyData>::New();

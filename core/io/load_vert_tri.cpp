@@ -30,11 +30,12 @@ void ReadVertices(std::istream& in, vtkPoints* points) {
 // Triangle numbers are 1-based and may be written as floating-point numbers; a number is
 // valid when truncating it minus one gives an id of an existing vertex and it is above 0.
 bool ToPointId(double number, vtkIdType pointCount, vtkIdType& id) {
-  // The range test comes first so that the conversion below is always defined; a number just
-  // above 0 truncates to id 0, which a file without vertices does not have.
+  // The range test comes first so that the conversion below is always defined. The id is
+  // checked again: a number just above 0 truncates to id 0, which a file without vertices does
+  // not have, and a tiny one (1e-300) gives exactly -1.0 once 1 is subtracted.
   if (!(number > 0.0 && number < static_cast<double>(pointCount) + 1.0)) return false;
   id = static_cast<vtkIdType>(number - 1.0);
-  return id < pointCount;
+  return id >= 0 && id < pointCount;
 }
 
 // Returns a problem text, empty on success.

@@ -138,6 +138,12 @@ TEST(LibraryReaders, DamagedPlyAndLegacyVtkAreRejectedWithTheReason) {
       {"bad.vtk", vtkHead + "POLYGONS 1 5\n3 0 1 2\n", "FileFormatError"},
       {"bad.vtk", vtkHead + "POLYGONS 2 8\n3 0 1 2\n", "FileFormatError"},
       {"bad.vtk", vtkHead + "POLYGONS 1 4\n3 0 x 2\n", "FileFormatError"},
+      // A type word glued to a number hides the cells from the check; the reader then builds
+      // a cell of -3 points, whose offsets run backwards.
+      {"bad.vtk",
+       "# vtk DataFile Version 3.0\nt\nASCII\nDATASET POLYDATA\nPOINTS 4 floatJ0 0 0\n01\n"
+       "0 0 1 0\n1 1 0.0\nPOLYGONS 2 8\n-3 0 1 2\n3 1 3 2\n",
+       "its cells are damaged"},
   };
   for (const auto& c : cases) {
     const std::string path = dir.write(c.file, c.content);

@@ -90,7 +90,7 @@ TEST(LoadVertTri, ReadsTriplesWhateverTheLayout) {
 TEST(LoadVertTri, BadTriangleNumbersAndMissingFilesAreRefused) {
   ardentis_test::TempDir dir;
   dir.write("m.vert", "0 0 0 1 0 0 0 1 0");
-  for (const char* tri : {"0 1 2", "1 2 4", "-1 1 2", "1 2 1e300"}) {
+  for (const char* tri : {"0 1 2", "1 2 4", "-1 1 2", "1 2 1e300", "1e-300 1 2"}) {
     dir.write("m.tri", tri);
     vtkPolyData* mesh = nullptr;
     const std::string out = StdoutOf([&] { mesh = LoadVertTri(dir.file("m").c_str()); });
