@@ -52,6 +52,23 @@ long long FileSizeOf(const char* path) {
   return static_cast<long long>(info.st_size);
 }
 
+std::string PrintableText(const std::string& text) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string printable;
+  printable.reserve(text.size());
+  for (const char c : text) {
+    const unsigned char byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte < 0x7F && byte != '\\') {
+      printable += c;
+    } else {
+      printable += "\\x";
+      printable += kHex[byte >> 4];
+      printable += kHex[byte & 0xF];
+    }
+  }
+  return printable;
+}
+
 void ReportReadProblem(const char* loader, const std::string& path, const std::string& problem) {
   std::printf("ERROR %s: %s: %s\n", loader, path.c_str(), problem.c_str());
   std::fflush(stdout);

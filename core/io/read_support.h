@@ -31,6 +31,11 @@ bool IsBlankLine(const std::string& line);
 // Size of the file in bytes, or -1 when it cannot be found.
 long long FileSizeOf(const char* path);
 
+// `text` with every byte outside printable ASCII (and the backslash) written as \xNN, so that text
+// quoted from a damaged or hostile file cannot put raw bytes or terminal control sequences on the
+// console.
+std::string PrintableText(const std::string& text);
+
 // Prints "ERROR <loader>: <path>: <problem>" and a line end on standard output.
 void ReportReadProblem(const char* loader, const std::string& path, const std::string& problem);
 
