@@ -1,19 +1,26 @@
 // Reading of keypoint files, text and binary forms, into one array of Feature3D.
 
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <iomanip>
 #include <limits>
 #include <memory>
+#include <string>
 
+#include "core/io/read_support.h"
 #include "testers/detector_tester.h"
 
+using Ostrel::Core::Impl::PrintableText;
 using Ostrel::LocalFeatures::Impl::Feature3D;
 
 namespace {
 
 constexpr std::int64_t kBinaryCountBytes = 4;
 constexpr std::int64_t kBinaryRecordBytes = 60;
+// Longest word quoted when a record stops parsing; a damaged file may hold one of any length.
+constexpr int kMaxQuotedWord = 40;
 
 // Size of the open file in bytes, or -1 when it cannot be measured (not a regular file).
 std::int64_t streamSize(std::ifstream& in) {
@@ -27,20 +34,55 @@ std::int64_t streamSize(std::ifstream& in) {
 // Reads one value into `field` only when it parses; a failed read leaves the default in place
 // and stops every later read (the stream stays failed).
 template <typename T>
-void readField(std::istream& in, T& field) {
+bool readField(std::istream& in, T& field) {
   T value;
-  if (in >> value) field = value;
+  if (!(in >> value)) return false;
+  field = value;
+  return true;
 }
 
-void readTextRecord(std::istream& in, Feature3D& keypoint) {
-  readField(in, keypoint.x);
-  readField(in, keypoint.y);
-  readField(in, keypoint.z);
-  readField(in, keypoint.scale);
-  readField(in, keypoint.index);
-  readField(in, keypoint.score);
+// Reads the first `fields` values of a record in file order; returns how many of them parsed.
+int readTextFields(std::istream& in, Feature3D& keypoint, int fields) {
+  int parsed = 0;
+  auto next = [&](auto& field) {
+    if (parsed < fields && readField(in, field)) ++parsed;
+  };
+  next(keypoint.x);
+  next(keypoint.y);
+  next(keypoint.z);
+  next(keypoint.scale);
+  next(keypoint.index);
+  next(keypoint.score);
+  return parsed;
+}
+
+constexpr int kTextFields = 6;
+
+// Returns how many of the record's values parsed (kTextFields when all did).
+int readTextRecord(std::istream& in, Feature3D& keypoint) {
+  const int parsed = readTextFields(in, keypoint, kTextFields);
   // A record ends its line: whatever follows its sixth value is not part of the file's data.
   in.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
+  return parsed;
+}
+
+// Tells on the error stream where the records stopped parsing: from there on they keep their
+// defaults, which would otherwise pass unnoticed as keypoints at the origin. The file is read
+// again up to the failed value, so that healthy files pay nothing for finding the word.
+void reportStop(const char* path, int count, int record, int field) {
+  std::ifstream in(path);
+  int skippedCount = 0;
+  in >> skippedCount;
+  Feature3D skipped;
+  for (int k = 0; k < record; ++k) readTextRecord(in, skipped);
+  readTextFields(in, skipped, field);
+  std::string word;
+  in >> std::setw(kMaxQuotedWord) >> word;
+  const std::string found = word.empty() ? std::string("the file ends here")
+                                         : "cannot read \"" + PrintableText(word) + "\"";
+  std::fprintf(stderr,
+               "%s: record %d of %d: %s; this and the following records keep default values\n",
+               path, record + 1, count, found.c_str());
 }
 
 // A text record takes at least one byte, so a count above the file's size cannot be genuine;
@@ -54,7 +96,13 @@ int readTextKeypoints(const char* path, Feature3D*& keypoints) {
   if (count <= 0 || count > fileSize) return 0;
 
   std::unique_ptr<Feature3D[]> records(new Feature3D[count]);
-  for (int k = 0; k < count; ++k) readTextRecord(in, records[k]);
+  for (int k = 0; k < count; ++k) {
+    const int parsed = readTextRecord(in, records[k]);
+    if (parsed < kTextFields) {
+      reportStop(path, count, k, parsed);
+      break;  // the stream stays failed: every later record keeps its defaults
+    }
+  }
   keypoints = records.release();
   return count;
 }
