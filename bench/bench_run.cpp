@@ -100,8 +100,8 @@ void Report(const Workload& workload, const std::string& dir, int runs, const Wh
   std::printf("run / floor     %8.2f\n", whole.wallMs / floorMs);
   std::printf("stages (in-process):\n");
   std::printf("  load          %8.1f ms\n", stage(&StageTimes::loadMs));
-  std::printf("  clean         %8.1f ms\n", stage(&StageTimes::cleanMs));
-  std::printf("  resolution    %8.1f ms\n", stage(&StageTimes::resolutionMs));
+  std::printf("  models        %8.1f ms\n", stage(&StageTimes::modelsMs));
+  std::printf("  scene         %8.1f ms\n", stage(&StageTimes::sceneMs));
   std::printf("  keypoints     %8.1f ms\n", stage(&StageTimes::keypointsMs));
   std::printf("  locator build %8.1f ms\n", stage(&StageTimes::locatorMs));
   std::printf("  evaluation    %8.1f ms\n", stage(&StageTimes::evaluationMs));

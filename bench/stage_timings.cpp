@@ -12,23 +12,17 @@
 #include <chrono>
 #include <cstdio>
 #include <functional>
-#include <memory>
 
 #include "config/parse_options.h"
-#include "core/clean_poly_data.h"
 #include "core/kd_tree.h"
-#include "core/mesh_resolution.h"
 #include "driver/keypoint_cloud.h"
 #include "driver/repeatability.h"
 #include "driver/results_table.h"
-#include "driver/scene_and_models.h"
-#include "testers/detector_tester.h"
+#include "driver/run_stages.h"
 
 namespace ardentis_bench {
 namespace {
 
-using Ostrel::Core::Impl::CleanPolyData;
-using Ostrel::Core::Impl::compute_mesh_resolution;
 using Ostrel::Core::Impl::KdTree;
 
 // Sends standard output to /dev/null while it lives.
@@ -67,58 +61,32 @@ double MeshBytes(vtkPolyData* mesh) {
   return bytes;
 }
 
-struct Records {
-  std::vector<TestModel> models;
-  TestModel scene;
-  ~Records() {
-    for (TestModel& m : models) {
-      if (m.mesh) m.mesh->Delete();
-      delete[] m.keypoints;
-    }
-    if (scene.mesh) scene.mesh->Delete();
-    delete[] scene.keypoints;
-  }
-};
-
-}  // namespace
-
-StageTimes TimeStages(const std::string& directory, const std::vector<std::string>& args) {
-  StageTimes times;
-  QuietStdout quiet;
-  char previous[4096];
-  if (getcwd(previous, sizeof previous) == nullptr || chdir(directory.c_str()) != 0) return times;
-
+// The run's stages in the current directory; stops after a failed load.
+void RunStages(const std::vector<std::string>& args, StageTimes& times) {
   std::vector<std::string> argvStrings = {"ardentis"};
   argvStrings.insert(argvStrings.end(), args.begin(), args.end());
   std::vector<char*> argv;
   for (std::string& a : argvStrings) argv.push_back(&a[0]);
   boost::program_options::variables_map vm;
-  if (!parseOptions(int(argv.size()), argv.data(), vm)) return times;
+  if (!parseOptions(int(argv.size()), argv.data(), vm)) return;
 
-  Records run;
-  Timed(times.loadMs,
-        [&] { loadModelsAndGroundTruth(vm, run.models) && loadScene(vm, run.scene); });
+  RunRecords run;
+  int loaded = 0;
+  Timed(times.loadMs, [&] { loaded = loadRunRecords(vm, run); });
+  if (loaded != 0) return;
   for (TestModel& m : run.models) times.meshBytes += MeshBytes(m.mesh);
   times.meshBytes += MeshBytes(run.scene.mesh);
 
   RepeatabilityRadii radii;
-  double sum = 0;
-  for (TestModel& m : run.models) {
-    Timed(times.cleanMs, [&] { CleanPolyData(m.mesh, true, 0.0, true); });
-    Timed(times.resolutionMs, [&] { sum += compute_mesh_resolution(m.mesh); });
-  }
-  radii.meanModelResolution = sum / double(run.models.size());
-  radii.meanResolution = radii.meanModelResolution;
-  radii.repeatabilityTh = vm["repeatabilityTh"].as<double>();
-  std::unique_ptr<IDetectorTester> tester(
-      IDetectorTester::getDetector(vm, radii.meanModelResolution));
+  std::vector<double> resolutions;
+  Timed(times.modelsMs,
+        [&] { radii.meanModelResolution = measureModels(run.models, resolutions); });
   Timed(times.keypointsMs, [&] {
-    for (TestModel& m : run.models) tester->extract(m);
+    prepareTester(vm, run, radii);
+    extractModelKeypoints(*run.tester, run.models);
   });
-  Timed(times.resolutionMs, [&] { compute_mesh_resolution(run.scene.mesh); });
-  run.scene.noiseSigma = vm["sigmaSceneNoise"].as<double>();
-  Timed(times.cleanMs, [&] { CleanPolyData(run.scene.mesh, true, 0.0, true); });
-  Timed(times.keypointsMs, [&] { tester->extract(run.scene); });
+  Timed(times.sceneMs, [&] { prepareScene(vm, run, radii); });
+  Timed(times.keypointsMs, [&] { extractSceneKeypoints(*run.tester, run.scene); });
 
   // The same locators the evaluation builds, timed on their own.
   Timed(times.locatorMs, [&] {
@@ -130,7 +98,17 @@ StageTimes TimeStages(const std::string& directory, const std::vector<std::strin
   RepeatabilityResults results(run.models.size());
   Timed(times.evaluationMs, [&] { evaluateRepeatability(run.models, run.scene, radii, results); });
   times.evaluationMs -= times.locatorMs;
-  Timed(times.tableMs, [&] { writeResultsTable(*tester, vm, run.models, run.scene, results); });
+  Timed(times.tableMs, [&] { writeResultsTable(*run.tester, vm, run.models, run.scene, results); });
+}
+
+}  // namespace
+
+StageTimes TimeStages(const std::string& directory, const std::vector<std::string>& args) {
+  StageTimes times;
+  QuietStdout quiet;
+  char previous[4096];
+  if (getcwd(previous, sizeof previous) == nullptr || chdir(directory.c_str()) != 0) return times;
+  RunStages(args, times);
   if (chdir(previous) != 0) std::perror(previous);
   return times;
 }

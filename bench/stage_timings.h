@@ -1,6 +1,6 @@
 #pragma once
-// Times the stages of one run in-process, by calling the driver's and the core's functions in
-// the driver's order (the ardentis binary itself must not print anything new).
+// Times the stages of one run in-process by calling the driver's own stage functions in the
+// run's order (the ardentis binary itself must not print anything new).
 
 #include <string>
 #include <vector>
@@ -9,15 +9,15 @@ namespace ardentis_bench {
 
 struct StageTimes {
   double loadMs = 0;
-  double cleanMs = 0;
-  double resolutionMs = 0;
+  double modelsMs = 0;  // models cleaned and measured
+  double sceneMs = 0;   // scene measured and cleaned
   double keypointsMs = 0;
   double locatorMs = 0;
   double evaluationMs = 0;  // the evaluation's own work, its locator build taken out
   double tableMs = 0;
   double meshBytes = 0;  // points + cells of every mesh after loading
   double totalMs() const {
-    return loadMs + cleanMs + resolutionMs + keypointsMs + locatorMs + evaluationMs + tableMs;
+    return loadMs + modelsMs + sceneMs + keypointsMs + locatorMs + evaluationMs + tableMs;
   }
 };
 

@@ -1,0 +1,52 @@
+#pragma once
+// The stages of one evaluation run, in the order runEvaluation calls them; the benchmark times
+// the same functions. Every stage works on the run's records and prints the run's progress
+// lines, except measureModels, which prints nothing so that other tools can use it.
+
+#include <boost/program_options/variables_map.hpp>
+#include <memory>
+#include <vector>
+
+#include "driver/repeatability.h"
+#include "testers/detector_tester.h"
+#include "testers/test_model.h"
+
+// The records of one run. Meshes and keypoint arrays are not owned by their TestModel, so the
+// records release them, tester first, on every way out of the run.
+struct RunRecords {
+  std::vector<TestModel> models;
+  TestModel scene;
+  std::unique_ptr<IDetectorTester> tester;
+
+  RunRecords() = default;
+  RunRecords(const RunRecords&) = delete;
+  RunRecords& operator=(const RunRecords&) = delete;
+  ~RunRecords();
+};
+
+// Loads every configured model with its ground truth, then the scene, printing the loading
+// lines. Returns 0, -2 when a model or its ground truth cannot be read, or -1 when the scene
+// cannot (after "Problems loading scene").
+int loadRunRecords(boost::program_options::variables_map& vm, RunRecords& run);
+
+// Cleans every model mesh in place and computes its mesh resolution (mean edge length, in the
+// mesh's units); `resolutions` (cleared first) receives them in model order. Returns their mean
+// over the model list, 0.0 for an empty list rather than 0 / 0. Prints nothing.
+double measureModels(std::vector<TestModel>& models, std::vector<double>& resolutions);
+
+// Makes run.tester for radii.meanModelResolution; when the tester decimates, decimates the
+// models and makes it again for their new mean resolution. Sets radii.decimationLevel and
+// radii.meanResolution.
+void prepareTester(boost::program_options::variables_map& vm, RunRecords& run,
+                   RepeatabilityRadii& radii);
+
+// Extracts the keypoints of every model, one progress line each.
+void extractModelKeypoints(IDetectorTester& tester, std::vector<TestModel>& models);
+
+// Prints the scene's mesh resolution, takes the threshold and the scene noise from `vm`,
+// decimates the scene when the models were, and cleans it in place.
+void prepareScene(boost::program_options::variables_map& vm, RunRecords& run,
+                  RepeatabilityRadii& radii);
+
+// Extracts the scene's keypoints and prints their count.
+void extractSceneKeypoints(IDetectorTester& tester, TestModel& scene);
