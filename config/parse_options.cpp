@@ -7,6 +7,8 @@
 #include <sstream>
 #include <string>
 
+#include "config/config_keys.h"
+
 namespace po = boost::program_options;
 
 namespace {
@@ -82,13 +84,6 @@ std::string wholeFile(std::istream& file) {
   std::ostringstream text;
   text << file.rdbuf();
   return text.str();
-}
-
-std::string modelKey(int i) {
-  return "MODELS.MODEL_" + std::to_string(i);
-}
-std::string groundTruthKey(int i) {
-  return modelKey(i) + "_GROUNDTRUTH";
 }
 
 // One pass over the configuration file; library errors are reported without a line feed, as

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "config/config_keys.h"
 #include "core/io/load_poly_data.h"
 
 namespace {
@@ -41,15 +42,11 @@ bool configuredString(boost::program_options::variables_map& vm, const std::stri
   return true;
 }
 
-std::string modelKey(int i) {
-  return "MODELS.MODEL_" + std::to_string(i);
-}
-
 bool loadModel(boost::program_options::variables_map& vm, int i, TestModel& model) {
   std::string configuredMesh;
   std::string configuredGroundTruth;
   if (!configuredString(vm, modelKey(i), configuredMesh) ||
-      !configuredString(vm, modelKey(i) + "_GROUNDTRUTH", configuredGroundTruth)) {
+      !configuredString(vm, groundTruthKey(i), configuredGroundTruth)) {
     return false;
   }
 

@@ -1,0 +1,9 @@
+#include "config/config_keys.h"
+
+std::string modelKey(int i) {
+  return "MODELS.MODEL_" + std::to_string(i);
+}
+
+std::string groundTruthKey(int i) {
+  return modelKey(i) + "_GROUNDTRUTH";
+}
