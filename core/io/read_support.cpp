@@ -42,6 +42,22 @@ bool OpenTextFile(const char* path, std::ifstream& stream) {
   return true;
 }
 
+FileHandle OpenBinaryFile(const char* path) {
+  return FileHandle(path != nullptr ? std::fopen(path, "rb") : nullptr, &std::fclose);
+}
+
+std::vector<std::string> SplitWords(const std::string& line) {
+  static const char* const kSpace = " \t\r\n\v\f";
+  std::vector<std::string> words;
+  std::size_t start = line.find_first_not_of(kSpace);
+  while (start != std::string::npos) {
+    const std::size_t end = line.find_first_of(kSpace, start);
+    words.push_back(line.substr(start, end - start));
+    start = line.find_first_not_of(kSpace, end);
+  }
+  return words;
+}
+
 bool IsBlankLine(const std::string& line) {
   return line.find_first_not_of(" \t\r\n\v\f") == std::string::npos;
 }

@@ -2,8 +2,11 @@
 // Small helpers shared by the mesh readers: file checks, one-line problem reports and a guard
 // that keeps VTK's own warning and error output off the console while a reader runs.
 
+#include <cstdio>
 #include <fstream>
+#include <memory>
 #include <string>
+#include <vector>
 
 namespace Ostrel {
 namespace Core {
@@ -24,6 +27,16 @@ bool IsReadableFile(const char* path);
 // Opens `path` as a text stream in the "C" locale. False when it cannot be opened; errno then
 // tells why (EISDIR for a directory, which the stream itself would open).
 bool OpenTextFile(const char* path, std::ifstream& stream);
+
+// An open C file, closed when the handle dies; null when the file could not be opened.
+using FileHandle = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
+
+// Opens `path` for reading bytes.
+FileHandle OpenBinaryFile(const char* path);
+
+// The words of `line`, split at white space (space, tab, line ends, vertical tab, form feed),
+// as formatted stream input of strings splits them.
+std::vector<std::string> SplitWords(const std::string& line);
 
 // True when `line` holds nothing but white space.
 bool IsBlankLine(const std::string& line);
