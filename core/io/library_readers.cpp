@@ -23,22 +23,25 @@ using Ostrel::Core::Impl::CheckPlyStructure;
 using Ostrel::Core::Impl::IsReadableFile;
 using Ostrel::Core::Impl::PlyCheck;
 using Ostrel::Core::Impl::QuietVtkOutput;
+using Ostrel::Core::Impl::ReportReadProblem;
 using Ostrel::Core::Impl::StructureCheck;
 
 namespace {
 
-// What a library reader gave: the mesh, or an error code with the text for the message.
+// What a library reader gave: the mesh, or an error code and what we know of the problem.
 struct ReadOutcome {
   vtkSmartPointer<vtkPolyData> mesh;
   int code = vtkErrorCode::NoError;
-  std::string text;
+  std::string problem;  // empty when the error code says all we know
+
+  bool failed() const { return code != vtkErrorCode::NoError; }
+  const char* codeText() const { return vtkErrorCode::GetStringFromErrorCode(code); }
 };
 
-ReadOutcome Failure(int code, const std::string& detail) {
+ReadOutcome Failure(int code, const std::string& problem) {
   ReadOutcome outcome;
   outcome.code = code;
-  outcome.text = vtkErrorCode::GetStringFromErrorCode(code);
-  if (!detail.empty()) outcome.text += ": " + detail;
+  outcome.problem = problem;
   return outcome;
 }
 
@@ -84,17 +87,16 @@ ReadOutcome ReadWith(Reader* reader, const char* path) {
   QuietVtkOutput quiet;
   reader->SetFileName(path);
   if (!Ostrel::Core::Impl::SurvivesInChildProcess([reader] { reader->GetExecutive()->Update(); })) {
-    return Failure(vtkErrorCode::FileFormatError,
-                   std::string(path) + ": the reader fails on this damaged file");
+    return Failure(vtkErrorCode::FileFormatError, "the reader fails on this damaged file");
   }
   const int updated = reader->GetExecutive()->Update();
   const int code = static_cast<int>(reader->GetErrorCode());
-  if (code != vtkErrorCode::NoError) return Failure(code, path);
-  if (!updated) return Failure(vtkErrorCode::FileFormatError, std::string(path) + ": unreadable");
+  if (code != vtkErrorCode::NoError) return Failure(code, "the library's reader refuses the file");
+  if (!updated) return Failure(vtkErrorCode::FileFormatError, "the reader cannot read it");
   vtkPolyData* output = reader->GetOutput();
   if (!AllCellIdsInRange(output)) {
     return Failure(vtkErrorCode::FileFormatError,
-                   std::string(path) + ": its cells are damaged or refer to missing points");
+                   "its cells are damaged or refer to missing points");
   }
   ReadOutcome outcome;
   outcome.mesh = vtkSmartPointer<vtkPolyData>::New();
@@ -102,8 +104,18 @@ ReadOutcome ReadWith(Reader* reader, const char* path) {
   return outcome;
 }
 
-// Hands the caller its own reference to the mesh.
-vtkPolyData* Release(const ReadOutcome& outcome) {
+// Hands the caller its own reference to the mesh, or prints the failure: the loader's own line
+// (`printHead`), then, when more is known than the error code, the problem in the readers'
+// common style.
+template <class PrintHead>
+vtkPolyData* Release(const ReadOutcome& outcome, const char* loader, const char* path,
+                     PrintHead printHead) {
+  if (outcome.failed()) {
+    printHead();
+    if (!outcome.problem.empty()) ReportReadProblem(loader, path, outcome.problem);
+    std::fflush(stdout);
+    return nullptr;
+  }
   vtkPolyData* mesh = outcome.mesh;
   mesh->Register(nullptr);
   return mesh;
@@ -126,14 +138,11 @@ vtkPolyData* LoadPly(const char* path) {
       auto reader = vtkSmartPointer<vtkPLYReader>::New();
       outcome = ReadWith(reader.Get(), path);
     } else {
-      outcome = Failure(check.errorCode, std::string(path) + ": " + check.problem);
+      outcome = Failure(check.errorCode, check.problem);
     }
   }
-  if (outcome.code != vtkErrorCode::NoError) {
-    std::printf("\nERROR LoadPly: %s\n", outcome.text.c_str());
-    return nullptr;
-  }
-  return Release(outcome);
+  return Release(outcome, "LoadPly", path,
+                 [&] { std::printf("\nERROR LoadPly: %s\n", outcome.codeText()); });
 }
 
 vtkPolyData* LoadVtk(const char* path) {
@@ -144,22 +153,17 @@ vtkPolyData* LoadVtk(const char* path) {
     auto reader = vtkSmartPointer<vtkPolyDataReader>::New();
     outcome = ReadWith(reader.Get(), path);
   } else {
-    outcome = Failure(check.errorCode, std::string(path) + ": " + check.problem);
+    outcome = Failure(check.errorCode, check.problem);
   }
-  if (outcome.code != vtkErrorCode::NoError) {
-    std::printf("\nERROR LoadVtk: %s\n", outcome.text.c_str());
-    return nullptr;
-  }
-  return Release(outcome);
+  return Release(outcome, "LoadVtk", path,
+                 [&] { std::printf("\nERROR LoadVtk: %s\n", outcome.codeText()); });
 }
 
 vtkPolyData* LoadOBJ(const char* path) {
   auto reader = vtkSmartPointer<vtkOBJReader>::New();
   const ReadOutcome outcome = ReadWith(reader.Get(), path);
-  if (outcome.code != vtkErrorCode::NoError) {
+  return Release(outcome, "LoadOBJ", path, [&] {
     std::printf("ERROR loading OBJ %s\nerror Code: %d, Description: %s\n", path, outcome.code,
-                outcome.text.c_str());
-    return nullptr;
-  }
-  return Release(outcome);
+                outcome.codeText());
+  });
 }

@@ -17,6 +17,7 @@
 using Ostrel::Core::Impl::FileSizeOf;
 using Ostrel::Core::Impl::IsBlankLine;
 using Ostrel::Core::Impl::OpenTextFile;
+using Ostrel::Core::Impl::PrintableText;
 using Ostrel::Core::Impl::ReportReadProblem;
 
 namespace {
@@ -48,13 +49,16 @@ std::string ReadCounts(std::istream& in, long long fileSize, OffCounts& counts) 
   std::istringstream fields(line);
   fields.imbue(std::locale::classic());
   if (!(fields >> counts.vertices >> counts.faces)) {
-    return "counts line '" + line + "' does not start with the vertex and face counts";
+    return "counts line '" + PrintableText(line) +
+           "' does not start with the vertex and face counts";
   }
-  if (counts.vertices < 0 || counts.faces < 0) return "negative counts in '" + line + "'";
+  if (counts.vertices < 0 || counts.faces < 0) {
+    return "negative counts in '" + PrintableText(line) + "'";
+  }
   // A vertex takes at least 6 bytes ("0 0 0" and a separator), a face at least 4 ("1 0" and a
   // separator): counts beyond that cannot be in the file and must not size any allocation.
   if (6LL * counts.vertices + 4LL * counts.faces > fileSize + 1) {
-    return "counts line '" + line + "' declares more than the file can hold";
+    return "counts line '" + PrintableText(line) + "' declares more than the file can hold";
   }
   return "";
 }

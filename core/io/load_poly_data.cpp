@@ -14,6 +14,7 @@
 #include "core/io/load_off.h"
 #include "core/io/load_pcd.h"
 #include "core/io/load_vert_tri.h"
+#include "core/io/read_support.h"
 
 namespace Ostrel {
 namespace Core {
@@ -97,9 +98,9 @@ vtkPolyData* LoadPolyData(const char* path) {
   if (mesh == nullptr) return nullptr;
   const vtkIdType bad = FirstNonFinitePoint(mesh);
   if (bad >= 0) {
-    std::printf("\nERROR LoadPolyData: %s\n", fullPath.c_str());
-    std::printf("Vertex %lld has a coordinate that is not a finite number.\n",
-                static_cast<long long>(bad));
+    ReportReadProblem(
+        "LoadPolyData", fullPath,
+        "vertex " + std::to_string(bad) + " has a coordinate that is not a finite number");
     mesh->Delete();
     return nullptr;
   }

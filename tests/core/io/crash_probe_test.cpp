@@ -39,12 +39,12 @@ TEST(CrashProbe, FilesThatCrashVtkReadersAreRefused) {
   } cases[] = {
       {"missing-texture.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nv 1 1 0.5\nvn 0 0 1\nf 1 2/3\nf 2 4 3\n",
        LoadOBJ,
-       "ERROR loading OBJ PATH\nerror Code: 20005, Description: FileFormatError: PATH: the reader "
-       "fails on this damaged file\n"},
+       "ERROR loading OBJ PATH\nerror Code: 20005, Description: FileFormatError\nERROR LoadOBJ: "
+       "PATH: the reader fails on this damaged file\n"},
       {"short-points.vtk",
        "# vtk DataFile Version 3.0\nt\nASCII\nDATASET POLYDATA\nPOINTS 8 float\n0 0 0\n1 0 0\n"
        "0 1 0\n1 1 0.5\nPOLYGONS 2 8\n3 0  \n21 31 3 2\nPOINefault\n0 1 2 3\n",
-       LoadVtk, "\nERROR LoadVtk: FileFormatError: PATH: "},
+       LoadVtk, "\nERROR LoadVtk: FileFormatError\nERROR LoadVtk: PATH: "},
       {"nul-in-name.ply",
        std::string("ply\nformat ascii 1.0\nelement vertex 0\nproperty float \v\v\vx\n"
                    "property float y\nproperty float z\nelement face") +
