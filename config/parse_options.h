@@ -1,4 +1,6 @@
 #pragma once
+// The run's options: the command line (Boost.ProgramOptions) and the test configuration file
+// (INI) it names, read into one variables map. Failures print their reason and return false.
 
 #include <boost/program_options/variables_map.hpp>
 

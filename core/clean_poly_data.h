@@ -1,4 +1,6 @@
 #pragma once
+// Cleaning a mesh before it is measured: merging coincident points and dropping the cells that
+// are not polygons, in place (vtkCleanPolyData's road; see clean_mesh_check.h for the skip).
 
 class vtkPolyData;
 

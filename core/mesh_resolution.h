@@ -1,4 +1,6 @@
 #pragma once
+// Mesh resolution: the mean edge length of a mesh's polygons, in the mesh's units. Every radius
+// of the evaluation is a multiple of it.
 
 class vtkPolyData;
 

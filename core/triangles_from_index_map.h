@@ -1,4 +1,6 @@
 #pragma once
+// Triangles over an organised point grid (a range image or an organised PCD cloud), from the map
+// of grid positions to point ids; returns the triangles as id records the caller owns.
 
 namespace Ostrel {
 namespace Core {

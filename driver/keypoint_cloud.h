@@ -1,4 +1,6 @@
 #pragma once
+// Keypoints as a point cloud, so that VTK's locators can search among them; positions in the
+// mesh's units, scales in the "Scale" array.
 
 #include "testers/feature3d.h"
 

@@ -1,4 +1,6 @@
 #pragma once
+// The keypoint record shared by the testers and the evaluation: position and scale in the
+// mesh's units, plus what the detector wrote about it.
 
 namespace Ostrel {
 namespace LocalFeatures {

@@ -1,4 +1,6 @@
 #pragma once
+// The tester that reads keypoints from files a detector wrote beforehand
+// (<savingPath>/<detectorID>[_R-<radius>]_<mesh name>.feat); a file it cannot read ends the run.
 
 #include <string>
 

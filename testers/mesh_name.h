@@ -1,4 +1,6 @@
 #pragma once
+// The name of a mesh as the keypoint files and the results table use it: the file name of its
+// path without the extension.
 
 #include <string>
 

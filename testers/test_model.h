@@ -1,4 +1,6 @@
 #pragma once
+// The record of one mesh under test (a model or the scene): its path, mesh, ground-truth pose
+// and keypoints, filled by the loading stage and the tester.
 
 #include <string>
 

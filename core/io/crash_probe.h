@@ -1,4 +1,6 @@
 #pragma once
+// Whether a read survives: runs it in a forked child first, so that a library reader that
+// crashes on a damaged file costs a refusal instead of the process.
 
 #include <functional>
 

@@ -1,4 +1,6 @@
 #pragma once
+// Creating the missing directories on the way to an output file (the results table), before the
+// file itself is written.
 
 namespace Ostrel {
 namespace Core {

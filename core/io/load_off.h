@@ -1,4 +1,6 @@
 #pragma once
+// The OFF mesh reader (text: header, counts, vertices, faces), the ".off" row of LoadPolyData.
+// Failures print one line and return null.
 
 class vtkPolyData;
 

@@ -1,4 +1,6 @@
 #pragma once
+// The one mesh loader of the system: picks the reader by the file's extension and refuses
+// meshes that no later stage can measure. Returns a new mesh, or null after a message.
 
 class vtkPolyData;
 

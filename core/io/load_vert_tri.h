@@ -1,4 +1,6 @@
 #pragma once
+// The VERT/TRI mesh reader (two text files of number triples), the ".vert" and ".tri" rows of
+// LoadPolyData. Failures print one line naming the file and return null.
 
 class vtkPolyData;
 

@@ -49,7 +49,10 @@ long long FileSizeOf(const char* path);
 // console.
 std::string PrintableText(const std::string& text);
 
-// Prints "ERROR <loader>: <path>: <problem>" and a line end on standard output.
+// Prints "ERROR <loader>: <path>: <problem>" and a line end on standard output: the one form of
+// every loader's own report of a file it refuses (after the library's fixed line, if any). The
+// caller escapes what `problem` quotes from the file (PrintableText); `path` is printed as
+// given, as the fixed lines print it.
 void ReportReadProblem(const char* loader, const std::string& path, const std::string& problem);
 
 // Turns VTK's global warning display off and sends the error stream to /dev/null for its
