@@ -14,10 +14,6 @@ namespace Core {
 namespace Impl {
 namespace {
 
-StructureCheck Fail(int code, const std::string& problem) {
-  return StructureCheck{code, problem};
-}
-
 std::string Lower(std::string text) {
   std::transform(text.begin(), text.end(), text.begin(),
                  [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
@@ -134,12 +130,14 @@ StructureCheck WalkSections(LegacyTokens& tokens) {
     if (keyword == "points") {
       std::string type;
       if (!tokens.nextCount(pointCount) || !tokens.next(type) || !tokens.skip(3 * pointCount)) {
-        return Fail(vtkErrorCode::PrematureEndOfFileError, "POINTS section ends early");
+        return StructureCheck::Failure(vtkErrorCode::PrematureEndOfFileError,
+                                       "POINTS section ends early");
       }
     } else if (IsCellKeyword(keyword)) {
       if (!WalkCellSection(tokens, pointCount)) {
-        return Fail(vtkErrorCode::FileFormatError,
-                    word + " section is damaged or names points that do not exist");
+        return StructureCheck::Failure(
+            vtkErrorCode::FileFormatError,
+            word + " section is damaged or names points that do not exist");
       }
     } else if (keyword != "dataset" && keyword != "polydata") {
       break;  // attribute data and anything after it: the reader's own business
@@ -154,11 +152,12 @@ StructureCheck CheckLegacyVtkCells(const char* path) {
   std::ifstream in(path, std::ios::binary);
   std::string line;
   if (!std::getline(in, line) || line.rfind("# vtk DataFile", 0) != 0) {
-    return Fail(vtkErrorCode::UnrecognizedFileTypeError, "not a legacy VTK file");
+    return StructureCheck::Failure(vtkErrorCode::UnrecognizedFileTypeError,
+                                   "not a legacy VTK file");
   }
   std::string title, form;
   if (!std::getline(in, title) || !std::getline(in, form)) {
-    return Fail(vtkErrorCode::PrematureEndOfFileError, "header ends early");
+    return StructureCheck::Failure(vtkErrorCode::PrematureEndOfFileError, "header ends early");
   }
   if (Lower(form).rfind("ascii", 0) != 0) return StructureCheck{};
   LegacyTokens tokens(in);

@@ -21,7 +21,6 @@
 using Ostrel::Core::Impl::CheckLegacyVtkCells;
 using Ostrel::Core::Impl::CheckPlyStructure;
 using Ostrel::Core::Impl::IsReadableFile;
-using Ostrel::Core::Impl::PlyCheck;
 using Ostrel::Core::Impl::QuietVtkOutput;
 using Ostrel::Core::Impl::ReportReadProblem;
 using Ostrel::Core::Impl::StructureCheck;
@@ -104,6 +103,14 @@ ReadOutcome ReadWith(Reader* reader, const char* path) {
   return outcome;
 }
 
+// Reads `path` with a new `Reader` when the structural check before it found nothing wrong.
+template <class Reader>
+ReadOutcome ReadChecked(const StructureCheck& check, const char* path) {
+  if (!check.ok()) return Failure(check.errorCode, check.problem);
+  auto reader = vtkSmartPointer<Reader>::New();
+  return ReadWith(reader.Get(), path);
+}
+
 // Hands the caller its own reference to the mesh, or prints the failure: the loader's own line
 // (`printHead`), then, when more is known than the error code, the problem in the readers'
 // common style.
@@ -133,28 +140,16 @@ vtkPolyData* LoadPly(const char* path) {
     return mesh;
   } else {
     // vtkPLYReader crashes on truncated binary data, so the structure is checked first.
-    const PlyCheck check = CheckPlyStructure(path);
-    if (check.ok()) {
-      auto reader = vtkSmartPointer<vtkPLYReader>::New();
-      outcome = ReadWith(reader.Get(), path);
-    } else {
-      outcome = Failure(check.errorCode, check.problem);
-    }
+    outcome = ReadChecked<vtkPLYReader>(CheckPlyStructure(path), path);
   }
   return Release(outcome, "LoadPly", path,
                  [&] { std::printf("\nERROR LoadPly: %s\n", outcome.codeText()); });
 }
 
 vtkPolyData* LoadVtk(const char* path) {
-  ReadOutcome outcome;
   // vtkPolyDataReader crashes on damaged cell lists, so they are checked first.
   const StructureCheck check = IsReadableFile(path) ? CheckLegacyVtkCells(path) : StructureCheck{};
-  if (check.ok()) {
-    auto reader = vtkSmartPointer<vtkPolyDataReader>::New();
-    outcome = ReadWith(reader.Get(), path);
-  } else {
-    outcome = Failure(check.errorCode, check.problem);
-  }
+  const ReadOutcome outcome = ReadChecked<vtkPolyDataReader>(check, path);
   return Release(outcome, "LoadVtk", path,
                  [&] { std::printf("\nERROR LoadVtk: %s\n", outcome.codeText()); });
 }

@@ -31,10 +31,6 @@ const PlyType* FindPlyType(const std::string& name) {
   return nullptr;
 }
 
-StructureCheck Fail(int code, const std::string& problem) {
-  return StructureCheck{code, problem};
-}
-
 std::string Quoted(const std::string& word) {
   return "'" + PrintableText(word) + "'";
 }
@@ -73,7 +69,7 @@ bool IsComment(const std::vector<std::string>& words) {
 
 StructureCheck ApplyFormat(const std::vector<std::string>& words, PlyHeader& header) {
   if (words.size() != 3 || words[0] != "format") {
-    return Fail(vtkErrorCode::FileFormatError, "bad format line");
+    return StructureCheck::Failure(vtkErrorCode::FileFormatError, "bad format line");
   }
   if (words[1] == "ascii") {
     header.format = PlyFormat::Ascii;
@@ -82,7 +78,8 @@ StructureCheck ApplyFormat(const std::vector<std::string>& words, PlyHeader& hea
   } else if (words[1] == "binary_big_endian") {
     header.format = PlyFormat::BinaryBigEndian;
   } else {
-    return Fail(vtkErrorCode::FileFormatError, "unknown format " + Quoted(words[1]));
+    return StructureCheck::Failure(vtkErrorCode::FileFormatError,
+                                   "unknown format " + Quoted(words[1]));
   }
   header.version = words[2];
   return StructureCheck{};
@@ -143,12 +140,14 @@ long long PlyElement::fixedRowSize() const {
 StructureCheck ReadPlyHeader(std::FILE* file, PlyHeader& header) {
   std::string line;
   if (!ReadHeaderLine(file, line, header) || line != "ply") {
-    return Fail(vtkErrorCode::UnrecognizedFileTypeError, "not a PLY file (no 'ply' line)");
+    return StructureCheck::Failure(vtkErrorCode::UnrecognizedFileTypeError,
+                                   "not a PLY file (no 'ply' line)");
   }
   std::vector<std::string> words;
   do {  // comments may come before the format line
     if (!ReadHeaderLine(file, line, header)) {
-      return Fail(vtkErrorCode::PrematureEndOfFileError, "header ends before its format line");
+      return StructureCheck::Failure(vtkErrorCode::PrematureEndOfFileError,
+                                     "header ends before its format line");
     }
     words = SplitWords(line);
   } while (IsComment(words));
@@ -156,16 +155,19 @@ StructureCheck ReadPlyHeader(std::FILE* file, PlyHeader& header) {
   if (!format.ok()) return format;
   while (ReadHeaderLine(file, line, header)) {
     words = SplitWords(line);
-    if (words.empty()) return Fail(vtkErrorCode::FileFormatError, "empty header line");
+    if (words.empty())
+      return StructureCheck::Failure(vtkErrorCode::FileFormatError, "empty header line");
     if (IsComment(words)) continue;
     if (words[0] == "end_header") {
       header.bodyStart = std::ftell(file);
       return StructureCheck{};
     }
     const std::string problem = ApplyHeaderWords(words, header);
-    if (!problem.empty()) return Fail(vtkErrorCode::FileFormatError, "header: " + problem);
+    if (!problem.empty())
+      return StructureCheck::Failure(vtkErrorCode::FileFormatError, "header: " + problem);
   }
-  return Fail(vtkErrorCode::PrematureEndOfFileError, "header ends without end_header");
+  return StructureCheck::Failure(vtkErrorCode::PrematureEndOfFileError,
+                                 "header ends without end_header");
 }
 
 }  // namespace Impl

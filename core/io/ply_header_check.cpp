@@ -22,10 +22,6 @@ namespace Core {
 namespace Impl {
 namespace {
 
-PlyCheck Fail(int code, const std::string& problem) {
-  return PlyCheck{code, problem};
-}
-
 bool HasScalar(const PlyElement& element, const char* name) {
   return std::any_of(element.properties.begin(), element.properties.end(),
                      [&](const PlyProperty& p) { return !p.isList && p.name == name; });
@@ -37,12 +33,14 @@ PlyCheck CheckElements(PlyHeader& header) {
   bool hasVertices = false;
   for (PlyElement& element : header.elements) {
     if (element.count > 0 && element.properties.empty()) {
-      return Fail(vtkErrorCode::FileFormatError,
-                  "element '" + PrintableText(element.name) + "' has rows but no properties");
+      return StructureCheck::Failure(
+          vtkErrorCode::FileFormatError,
+          "element '" + PrintableText(element.name) + "' has rows but no properties");
     }
     if (element.name == "vertex") {
       if (!HasScalar(element, "x") || !HasScalar(element, "y") || !HasScalar(element, "z")) {
-        return Fail(vtkErrorCode::FileFormatError, "vertex element lacks x, y or z");
+        return StructureCheck::Failure(vtkErrorCode::FileFormatError,
+                                       "vertex element lacks x, y or z");
       }
       hasVertices = true;
     }
@@ -52,9 +50,12 @@ PlyCheck CheckElements(PlyHeader& header) {
       p.holdsFaceIds = p.isList && (p.name == "vertex_indices" || p.name == "vertex_index");
       hasIds = hasIds || p.holdsFaceIds;
     }
-    if (!hasIds) return Fail(vtkErrorCode::FileFormatError, "face element lacks vertex_indices");
+    if (!hasIds)
+      return StructureCheck::Failure(vtkErrorCode::FileFormatError,
+                                     "face element lacks vertex_indices");
   }
-  if (!hasVertices) return Fail(vtkErrorCode::FileFormatError, "no vertex element");
+  if (!hasVertices)
+    return StructureCheck::Failure(vtkErrorCode::FileFormatError, "no vertex element");
   return PlyCheck{};
 }
 
@@ -143,15 +144,17 @@ PlyCheck WalkBinaryBody(std::FILE* file, const PlyHeader& header, long long file
         complete = WalkBinaryRow(walker, header, element, row, problem);
       }
     }
-    if (!problem.empty()) return Fail(vtkErrorCode::FileFormatError, problem);
+    if (!problem.empty()) return StructureCheck::Failure(vtkErrorCode::FileFormatError, problem);
     if (!complete) {
-      return Fail(vtkErrorCode::PrematureEndOfFileError,
-                  "data ends inside the '" + PrintableText(element.name) + "' rows");
+      return StructureCheck::Failure(
+          vtkErrorCode::PrematureEndOfFileError,
+          "data ends inside the '" + PrintableText(element.name) + "' rows");
     }
   }
   if (walker.position() != fileSize) {
-    return Fail(vtkErrorCode::FileFormatError,
-                std::to_string(fileSize - walker.position()) + " bytes after the last element");
+    return StructureCheck::Failure(
+        vtkErrorCode::FileFormatError,
+        std::to_string(fileSize - walker.position()) + " bytes after the last element");
   }
   return PlyCheck{};
 }
@@ -193,7 +196,8 @@ std::string CheckAsciiRow(const std::vector<std::string>& words, const PlyHeader
 // vtkPLYReader reads one line per row and aborts on rows that end early.
 PlyCheck WalkAsciiBody(std::FILE* file, const PlyHeader& header) {
   if (std::fseek(file, header.bodyStart, SEEK_SET) != 0) {
-    return Fail(vtkErrorCode::PrematureEndOfFileError, "no data after the header");
+    return StructureCheck::Failure(vtkErrorCode::PrematureEndOfFileError,
+                                   "no data after the header");
   }
   std::unique_ptr<char, void (*)(void*)> line(nullptr, &std::free);
   size_t capacity = 0;
@@ -204,13 +208,14 @@ PlyCheck WalkAsciiBody(std::FILE* file, const PlyHeader& header) {
       line.reset(buffer);
       // The reader aborts on a last row without its line break, too.
       if (length < 0 || buffer[length - 1] != '\n') {
-        return Fail(vtkErrorCode::PrematureEndOfFileError,
-                    "data ends inside the '" + PrintableText(element.name) + "' rows");
+        return StructureCheck::Failure(
+            vtkErrorCode::PrematureEndOfFileError,
+            "data ends inside the '" + PrintableText(element.name) + "' rows");
       }
       // The reader takes a row as a C string: a NUL byte ends it.
       const std::string problem =
           CheckAsciiRow(SplitWords(std::string(buffer)), header, element, row);
-      if (!problem.empty()) return Fail(vtkErrorCode::FileFormatError, problem);
+      if (!problem.empty()) return StructureCheck::Failure(vtkErrorCode::FileFormatError, problem);
     }
   }
   return PlyCheck{};
@@ -221,7 +226,8 @@ PlyCheck WalkAsciiBody(std::FILE* file, const PlyHeader& header) {
 PlyCheck CheckPlyStructure(const char* path) {
   FileHandle file = OpenBinaryFile(path);
   const long long fileSize = FileSizeOf(path);
-  if (!file || fileSize < 0) return Fail(vtkErrorCode::CannotOpenFileError, "cannot open file");
+  if (!file || fileSize < 0)
+    return StructureCheck::Failure(vtkErrorCode::CannotOpenFileError, "cannot open file");
   PlyHeader header;
   PlyCheck check = ReadPlyHeader(file.get(), header);
   if (check.ok()) check = CheckElements(header);

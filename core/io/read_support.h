@@ -18,6 +18,7 @@ struct StructureCheck {
   std::string problem;  // what is wrong, for the loader's message; empty when sound
 
   bool ok() const { return errorCode == 0; }
+  static StructureCheck Failure(int code, const std::string& problem) { return {code, problem}; }
 };
 
 // True when `path` names an existing file that is not a directory and can be opened for
