@@ -9,11 +9,9 @@
 #include <vtkTypeInt64Array.h>
 #include <vtkUnsignedCharArray.h>
 
-#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <memory>
 #include <string>
 #include <vector>
 
