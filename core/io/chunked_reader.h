@@ -24,11 +24,17 @@ class ChunkedReader {
   bool skip(long long bytes);
 
   // The next `bytes` bytes, valid until the next call, and moves past them; null when the file
-  // ends first, the bytes cannot be read or they are more than the buffer holds.
-  const unsigned char* next(long long bytes);
+  // ends first, the bytes cannot be read or they are more than the buffer holds. Inline: the
+  // readers ask for a few bytes per face, millions of times.
+  const unsigned char* next(long long bytes) {
+    if (bytes < 0 || bytes > bufferStart_ + bufferLength_ - position_) return refillAndNext(bytes);
+    const unsigned char* data = buffer_.data() + (position_ - bufferStart_);
+    position_ += bytes;
+    return data;
+  }
 
  private:
-  void refill();
+  const unsigned char* refillAndNext(long long bytes);
 
   std::FILE* file_;
   long long position_;
