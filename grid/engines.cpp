@@ -1,0 +1,150 @@
+#include "grid/engines.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <sstream>
+
+#include "grid/atomic_file.h"
+#include "grid/merge.h"
+#include "grid/run_program.h"
+
+namespace Ostrel {
+namespace Grid {
+
+namespace {
+
+// One array element: the manifest line of its index, run by the shell.
+const char* const kArrayScript =
+    "#!/bin/sh\n"
+    "# Runs line $SLURM_ARRAY_TASK_ID of the manifest given as argument.\n"
+    "line=$(sed -n \"${SLURM_ARRAY_TASK_ID}p\" \"$1\")\n"
+    "exec /bin/sh -c \"$line\"\n";
+
+std::string resultsPath(const GridSpec& grid, const std::string& name) {
+  return inWorkDir(grid, grid.results + "/" + name);
+}
+
+std::vector<std::string> words(const std::string& text) {
+  std::vector<std::string> list;
+  std::istringstream in(text);
+  for (std::string word; in >> word;) list.push_back(word);
+  return list;
+}
+
+// The job ID sbatch --parsable prints ("123" or "123;cluster"), or "" when it failed.
+std::string submit(const GridSpec& grid, const Stage& stage, int jobs,
+                   const std::string& dependency) {
+  const std::string script = resultsPath(grid, "slurm/array.sh");
+  std::string array = arrayIndexList(stage.lines);
+  if (jobs > 0) array += "%" + std::to_string(jobs);
+  std::vector<std::string> argv = {"sbatch",
+                                   "--parsable",
+                                   "--job-name=ardentis-" + stage.name,
+                                   "--array=" + array,
+                                   "--cpus-per-task=" + std::to_string(grid.threads),
+                                   "--output=" + resultsPath(grid, "slurm/%x_%A_%a.log")};
+  if (!dependency.empty()) {
+    argv.push_back("--dependency=afterok:" + dependency);
+    argv.push_back("--kill-on-invalid-dep=yes");
+  }
+  for (const std::string& option : words(grid.slurmOptions)) argv.push_back(option);
+  argv.push_back(script);
+  argv.push_back(stage.manifest);
+  std::string output;
+  if (runProgram(argv, grid.workDir, &output) != 0) {
+    std::fprintf(stderr, "ardentis-grid: sbatch refused the %s array (%s)\n", stage.name.c_str(),
+                 array.c_str());
+    return "";
+  }
+  std::string id = output.substr(0, output.find_first_of(";\n"));
+  return id;
+}
+
+// Tasks of `ids` still queued or running; 0 once squeue no longer knows them.
+int queuedTasks(const std::string& ids) {
+  std::string output;
+  if (runProgram({"squeue", "-h", "-r", "-o", "%i", "-j", ids}, ".", &output) != 0) return 0;
+  int count = 0;
+  for (char c : output) count += c == '\n';
+  return count;
+}
+
+void waitForSlurm(const std::string& ids) {
+  int last = -1;
+  for (int queued = queuedTasks(ids); queued > 0; queued = queuedTasks(ids)) {
+    if (queued != last) std::printf("slurm: %d tasks queued or running\n", queued);
+    std::fflush(stdout);
+    last = queued;
+    ::sleep(1);
+  }
+  std::printf("slurm: jobs %s finished\n", ids.c_str());
+}
+
+}  // namespace
+
+std::string arrayIndexList(const std::vector<int>& lines) {
+  std::string list;
+  for (std::size_t i = 0; i < lines.size();) {
+    std::size_t end = i;
+    while (end + 1 < lines.size() && lines[end + 1] == lines[end] + 1) ++end;
+    if (!list.empty()) list += ",";
+    list += std::to_string(lines[i]);
+    if (end > i) list += "-" + std::to_string(lines[end]);
+    i = end + 1;
+  }
+  return list;
+}
+
+bool runWithParallel(const GridSpec& grid, const std::vector<Stage>& stages, int jobs) {
+  // Manifest lines are POSIX shell; parallel would otherwise guess the shell from its parent.
+  ::setenv("PARALLEL_SHELL", "/bin/sh", 1);
+  for (const Stage& stage : stages) {
+    if (stage.tasks == 0) continue;
+    std::printf("running %d %s tasks with GNU parallel\n", stage.tasks, stage.name.c_str());
+    std::vector<std::string> argv = {"parallel",
+                                     "--will-cite",
+                                     "--bar",
+                                     "--joblog",
+                                     resultsPath(grid, "joblog-" + stage.name + ".txt"),
+                                     "--resume-failed"};
+    if (jobs > 0) argv.insert(argv.end(), {"--jobs", std::to_string(jobs)});
+    argv.insert(argv.end(), {"--arg-file", stage.manifest});
+    const int status = runProgram(argv, grid.workDir);
+    // parallel's status counts failed tasks up to 101; above that it failed itself.
+    if (status > 101 || status == 127) {
+      std::fprintf(stderr, "ardentis-grid: GNU parallel could not run %s (status %d)\n",
+                   stage.manifest.c_str(), status);
+      return false;
+    }
+  }
+  return true;
+}
+
+bool runWithSlurm(const GridSpec& grid, const std::vector<Stage>& stages, int jobs, bool wait) {
+  std::filesystem::create_directories(resultsPath(grid, "slurm"));
+  const std::string script = resultsPath(grid, "slurm/array.sh");
+  const std::string error = writeFileAtomically(script, kArrayScript);
+  if (!error.empty()) {
+    std::fprintf(stderr, "ardentis-grid: %s\n", error.c_str());
+    return false;
+  }
+  std::string dependency;
+  std::string ids;
+  for (const Stage& stage : stages) {
+    if (stage.lines.empty()) continue;
+    const std::string id = submit(grid, stage, jobs, dependency);
+    if (id.empty()) return false;
+    std::printf("slurm: %s array of %zu tasks is job %s\n", stage.name.c_str(), stage.lines.size(),
+                id.c_str());
+    dependency = id;
+    ids += (ids.empty() ? "" : ",") + id;
+  }
+  std::fflush(stdout);
+  if (wait && !ids.empty()) waitForSlurm(ids);
+  return true;
+}
+
+}  // namespace Grid
+}  // namespace Ostrel
