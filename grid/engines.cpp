@@ -15,12 +15,27 @@ namespace Grid {
 
 namespace {
 
-// One array element: the manifest line of its index, run by the shell.
+// One array element: manifest ($1) lines (i - 1) k + 1 to i k, with k = $2 and i its index,
+// one after the other; it fails when one of them failed.
 const char* const kArrayScript =
     "#!/bin/sh\n"
-    "# Runs line $SLURM_ARRAY_TASK_ID of the manifest given as argument.\n"
-    "line=$(sed -n \"${SLURM_ARRAY_TASK_ID}p\" \"$1\")\n"
-    "exec /bin/sh -c \"$line\"\n";
+    "n=$(( (SLURM_ARRAY_TASK_ID - 1) * $2 + 1 )); last=$(( n + $2 - 1 )); status=0\n"
+    "while [ \"$n\" -le \"$last\" ]; do\n"
+    "  line=$(sed -n \"${n}p\" \"$1\")\n"
+    "  if [ -n \"$line\" ]; then /bin/sh -c \"$line\" || status=1; fi\n"
+    "  n=$(( n + 1 ))\n"
+    "done\n"
+    "exit $status\n";
+
+// The array elements holding the manifest lines still to run.
+std::vector<int> arrayElements(const std::vector<int>& lines, int tasksPerElement) {
+  std::vector<int> elements;
+  for (int line : lines) {
+    const int element = (line - 1) / tasksPerElement + 1;
+    if (elements.empty() || elements.back() != element) elements.push_back(element);
+  }
+  return elements;
+}
 
 std::string resultsPath(const GridSpec& grid, const std::string& name) {
   return inWorkDir(grid, grid.results + "/" + name);
@@ -37,7 +52,7 @@ std::vector<std::string> words(const std::string& text) {
 std::string submit(const GridSpec& grid, const Stage& stage, int jobs,
                    const std::string& dependency) {
   const std::string script = resultsPath(grid, "slurm/array.sh");
-  std::string array = arrayIndexList(stage.lines);
+  std::string array = arrayIndexList(arrayElements(stage.lines, grid.tasksPerElement));
   if (jobs > 0) array += "%" + std::to_string(jobs);
   std::vector<std::string> argv = {"sbatch",
                                    "--parsable",
@@ -50,8 +65,7 @@ std::string submit(const GridSpec& grid, const Stage& stage, int jobs,
     argv.push_back("--kill-on-invalid-dep=yes");
   }
   for (const std::string& option : words(grid.slurmOptions)) argv.push_back(option);
-  argv.push_back(script);
-  argv.push_back(stage.manifest);
+  argv.insert(argv.end(), {script, stage.manifest, std::to_string(grid.tasksPerElement)});
   std::string output;
   if (runProgram(argv, grid.workDir, &output) != 0) {
     std::fprintf(stderr, "ardentis-grid: sbatch refused the %s array (%s)\n", stage.name.c_str(),

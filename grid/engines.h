@@ -23,10 +23,12 @@ struct Stage {
 // itself could not run (a failed task is not an engine failure).
 bool runWithParallel(const GridSpec& grid, const std::vector<Stage>& stages, int jobs);
 
-// One sbatch array job per stage: element i runs manifest line i, the evaluation array waits for
-// the detection array (afterok). `jobs` > 0 caps the elements running at once, threads per task
-// become --cpus-per-task, and the grid's slurmOptions are passed on. When `wait`, polls squeue
-// and prints a line whenever the count of queued tasks changes; otherwise prints the job IDs.
+// One sbatch array job per stage: element i runs manifest line i (lines (i - 1) k + 1 to i k with
+// the grid's tasksPerElement k); only elements with lines not done yet are submitted, and the
+// evaluation array waits for the detection array (afterok). `jobs` > 0 caps the elements
+// running at once, threads per task become --cpus-per-task, and the grid's slurmOptions are
+// passed on. When `wait`, polls squeue and prints a line whenever the count of queued elements
+// changes; otherwise prints the job IDs.
 // False, with a message, when sbatch refused a job.
 bool runWithSlurm(const GridSpec& grid, const std::vector<Stage>& stages, int jobs, bool wait);
 

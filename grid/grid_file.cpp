@@ -15,9 +15,9 @@ namespace {
 
 using boost::property_tree::ptree;
 
-const std::set<std::string> kGridKeys = {"configFile", "workDir", "keypoints",
-                                         "results",    "report",  "noise",
-                                         "thresholds", "threads", "slurmOptions"};
+const std::set<std::string> kGridKeys = {"configFile",   "workDir",        "keypoints",  "results",
+                                         "report",       "noise",          "thresholds", "threads",
+                                         "slurmOptions", "tasksPerElement"};
 
 [[noreturn]] void fail(const std::string& file, const std::string& problem) {
   throw GridFileError(file + ": " + problem);
@@ -151,6 +151,8 @@ void readGridSection(const std::string& file, const ptree& section, GridSpec& gr
   grid.thresholds = numbers(file, "[grid] thresholds", text("thresholds", "1"), false);
   grid.threads = positiveInteger(file, "[grid] threads", text("threads", "1"));
   grid.slurmOptions = text("slurmOptions", "");
+  grid.tasksPerElement =
+      positiveInteger(file, "[grid] tasksPerElement", text("tasksPerElement", "1"));
 }
 
 }  // namespace

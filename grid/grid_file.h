@@ -12,6 +12,7 @@
 //   thresholds = 1 2           repeatability thresholds in mesh resolutions (default 1)
 //   threads = 1                detector threads per task (default 1)
 //   slurmOptions = --partition=short --time=1:00:00   passed to sbatch as they are (optional)
+//   tasksPerElement = 1        Slurm: manifest lines run one after the other by one array element
 //
 //   [ISS]                      the section name is the detector ID
 //   detector = iss             an ardentis-detect detector, or "precomputed" (evaluate only)
@@ -58,6 +59,7 @@ struct GridSpec {
   std::vector<std::string> thresholds;  // written as the evaluator prints them
   int threads = 1;
   std::string slurmOptions;
+  int tasksPerElement = 1;
   std::vector<DetectorEntry> detectors;  // in file order
 };
 

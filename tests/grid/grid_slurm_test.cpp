@@ -45,6 +45,7 @@ std::string shortHostName() {
 class LocalSlurm {
  public:
   explicit LocalSlurm(const TempDir& dir) : dir_(dir) {
+    ::chmod(dir.path().c_str(), 0755);  // munged wants its socket's directory searchable by all
     for (const char* sub : {"state", "spool", "log"}) ::mkdir(dir.file(sub).c_str(), 0700);
     std::string key(1024, '\0');
     std::ifstream("/dev/urandom", std::ios::binary).read(key.data(), key.size());
@@ -153,6 +154,10 @@ TEST(GridOnSlurm, ArrayJobsGiveTheRowsOfGnuParallel) {
   TempDir onParallel;
   writeGridDataSet(onSlurm, false);
   writeGridDataSet(onParallel, false);
+  // Three manifest lines per array element: elements of three, three and two tasks.
+  const std::string grid = readFile(onSlurm.file("grid.ini"));
+  onSlurm.write("grid.ini", grid.substr(0, grid.find("[grid]\n") + 7) + "tasksPerElement = 3\n" +
+                                grid.substr(grid.find("[grid]\n") + 7));
   const ProcessResult submitted = runGrid({"grid.ini", "--engine", "slurm"}, onSlurm.path());
   ASSERT_EQ(submitted.status, 0) << submitted.out << submitted.err << slurm.logs();
   const std::size_t tasks = gridEntries().size() * kGridNoise.size();
@@ -161,6 +166,10 @@ TEST(GridOnSlurm, ArrayJobsGiveTheRowsOfGnuParallel) {
       std::string::npos)
       << submitted.out;
   ASSERT_EQ(runGrid({"grid.ini"}, onParallel.path()).status, 0);
+  // Run again, nothing is left to submit: the tables are merged again from the same tasks.
+  const ProcessResult again = runGrid({"grid.ini", "--engine", "slurm"}, onSlurm.path());
+  EXPECT_EQ(again.status, 0);
+  EXPECT_EQ(again.out.find("array of"), std::string::npos) << again.out;
   for (const GridEntry& entry : gridEntries()) {
     const std::string table = "results/" + entry.id + ".csv";
     EXPECT_EQ(tableRows(onSlurm.file(table)).size(),
