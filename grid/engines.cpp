@@ -117,12 +117,11 @@ bool runWithParallel(const GridSpec& grid, const std::vector<Stage>& stages, int
   for (const Stage& stage : stages) {
     if (stage.tasks == 0) continue;
     std::printf("running %d %s tasks with GNU parallel\n", stage.tasks, stage.name.c_str());
-    std::vector<std::string> argv = {"parallel",
-                                     "--will-cite",
-                                     "--bar",
-                                     "--joblog",
+    std::vector<std::string> argv = {"parallel", "--will-cite", "--joblog",
                                      resultsPath(grid, "joblog-" + stage.name + ".txt"),
                                      "--resume-failed"};
+    // The bar redraws itself on a terminal; elsewhere each task's closing line is the progress.
+    if (::isatty(2)) argv.push_back("--bar");
     if (jobs > 0) argv.insert(argv.end(), {"--jobs", std::to_string(jobs)});
     argv.insert(argv.end(), {"--arg-file", stage.manifest});
     const int status = runProgram(argv, grid.workDir);
@@ -137,7 +136,8 @@ bool runWithParallel(const GridSpec& grid, const std::vector<Stage>& stages, int
 }
 
 bool runWithSlurm(const GridSpec& grid, const std::vector<Stage>& stages, int jobs, bool wait) {
-  std::filesystem::create_directories(resultsPath(grid, "slurm"));
+  std::error_code ignored;  // a directory that cannot be made fails the script's writing below
+  std::filesystem::create_directories(resultsPath(grid, "slurm"), ignored);
   const std::string script = resultsPath(grid, "slurm/array.sh");
   const std::string error = writeFileAtomically(script, kArrayScript);
   if (!error.empty()) {

@@ -109,10 +109,13 @@ void forgetChangedTasks(const GridSpec& grid, const std::string& path, const std
   for (std::size_t i = 0; i < tasks.size(); ++i) {
     if (i >= old.size() || old[i] != tasks[i].command) changed = true;
     if (previous.count(tasks[i].command) == 0) {
-      std::filesystem::remove(inWorkDir(grid, tasks[i].directory + "/done"));
+      std::error_code ignored;  // a task that never ran has no "done" file
+      std::filesystem::remove(inWorkDir(grid, tasks[i].directory + "/done"), ignored);
     }
   }
-  if (changed) std::filesystem::remove(inWorkDir(grid, grid.results + "/joblog-" + name + ".txt"));
+  std::error_code ignored;
+  if (changed)
+    std::filesystem::remove(inWorkDir(grid, grid.results + "/joblog-" + name + ".txt"), ignored);
 }
 
 // Writes both manifests; returns the stages to run, or an empty list after a message.
@@ -127,7 +130,7 @@ std::vector<Stage> writeManifests(const GridSpec& grid, const TaskPlan& plan) {
     stage.tasks = int(tasks->size());
     forgetChangedTasks(grid, stage.manifest, stage.name, *tasks);
     for (int i = 0; i < stage.tasks; ++i) {
-      if (!std::filesystem::exists(inWorkDir(grid, (*tasks)[i].directory + "/done"))) {
+      if (!taskDone(grid, (*tasks)[i])) {
         stage.lines.push_back(i + 1);
       }
     }

@@ -30,12 +30,11 @@ std::vector<std::string> logTail(const std::string& path) {
 
 // True when the task finished; otherwise records it as failed with its log.
 bool checkDone(const GridSpec& grid, const Task& task, MergeResult& result) {
-  const std::string directory = inWorkDir(grid, task.directory);
-  if (std::filesystem::exists(directory + "/done")) {
+  if (taskDone(grid, task)) {
     ++result.done;
     return true;
   }
-  result.failed.push_back({task.directory, logTail(directory + "/log")});
+  result.failed.push_back({task.directory, logTail(inWorkDir(grid, task.directory + "/log"))});
   return false;
 }
 
@@ -59,6 +58,11 @@ void addTaskTable(const GridSpec& grid, const Task& task, Table& table, MergeRes
 }
 
 }  // namespace
+
+bool taskDone(const GridSpec& grid, const Task& task) {
+  std::error_code error;
+  return std::filesystem::exists(inWorkDir(grid, task.directory + "/done"), error);
+}
 
 std::string inWorkDir(const GridSpec& grid, const std::string& path) {
   return (std::filesystem::path(grid.workDir) / path).string();

@@ -29,6 +29,9 @@ struct MergeResult {
 
 MergeResult mergeResults(const GridSpec& grid, const TaskPlan& plan);
 
+// True when the task's "done" file exists: it ran to its end.
+bool taskDone(const GridSpec& grid, const Task& task);
+
 // `path` (relative to the grid's workDir unless absolute) as an absolute path.
 std::string inWorkDir(const GridSpec& grid, const std::string& path);
 
