@@ -11,104 +11,58 @@ const std::vector<std::string> kGridModels = {"plate_0", "ridge_0"};
 namespace {
 
 const int kSide = 5;
-// Where each model sits in the scene (a translation; ground truth with identity rotation).
-const double kOffsets[2][3] = {{10, 0, 0}, {0, 10, 0}};
+const char* const kNames[2] = {"plate", "ridge"};
+// Each model sits in the scene shifted by a translation (ground truth: identity rotation).
+const double kShift[2][2] = {{10, 0}, {0, 10}};
 
-struct Point {
-  double x, y, z;
-};
-
-std::vector<Point> patch(int model) {
-  std::vector<Point> points;
-  for (int j = 0; j < kSide; ++j) {
-    for (int i = 0; i < kSide; ++i) {
-      const double z = model == 0 ? 0.05 * i * j : 0.5 * std::abs(i - 2);
-      points.push_back({double(i), double(j), z});
-    }
-  }
-  return points;
+// Vertex v of model m moved into the scene at noise level k (k < 0: the model itself).
+std::string vertex(int m, int v, int k) {
+  const int i = v % kSide, j = v / kSide;
+  double z = m == 0 ? 0.05 * i * j : 0.5 * std::abs(i - 2);
+  std::ostringstream text;
+  if (k < 0) return (text << i << " " << j << " " << z, text.str());
+  z += std::stod(kGridNoise[k]) * 0.2 * (v % 3 - 1);
+  text << i + kShift[m][0] << " " << j + kShift[m][1] << " " << z;
+  return text.str();
 }
 
-std::string ply(const std::vector<Point>& points, int patches) {
+std::string ply(const std::vector<int>& models, int k) {
   std::ostringstream text;
-  const int faces = patches * (kSide - 1) * (kSide - 1) * 2;
-  text << "ply\nformat ascii 1.0\nelement vertex " << points.size()
-       << "\nproperty float x\nproperty float y\nproperty float z\nelement face " << faces
+  const int side = kSide - 1;
+  text << "ply\nformat ascii 1.0\nelement vertex " << models.size() * kSide * kSide
+       << "\nproperty float x\nproperty float y\nproperty float z\nelement face "
+       << models.size() * side * side * 2
        << "\nproperty list uchar int vertex_indices\nend_header\n";
-  for (const Point& p : points) text << p.x << " " << p.y << " " << p.z << "\n";
-  for (int p = 0; p < patches; ++p) {
-    for (int j = 0; j + 1 < kSide; ++j) {
-      for (int i = 0; i + 1 < kSide; ++i) {
-        const int v = p * kSide * kSide + j * kSide + i;
-        text << "3 " << v << " " << v + 1 << " " << v + kSide << "\n";
-        text << "3 " << v + 1 << " " << v + kSide + 1 << " " << v + kSide << "\n";
-      }
+  for (int m : models) {
+    for (int v = 0; v < kSide * kSide; ++v) text << vertex(m, v, k) << "\n";
+  }
+  for (std::size_t p = 0; p < models.size(); ++p) {
+    for (int q = 0; q < side * side; ++q) {
+      const int v = int(p) * kSide * kSide + q / side * kSide + q % side;
+      text << "3 " << v << " " << v + 1 << " " << v + kSide << "\n3 " << v + 1 << " "
+           << v + kSide + 1 << " " << v + kSide << "\n";
     }
   }
   return text.str();
 }
 
-// Detector A picks the diagonal, B four edge midpoints; in the scene at noise level k their
-// keypoints drift by 0.4 k (A, along x) or 0.3 k (B, along y) and their scale grows.
-std::vector<int> keypointVertices(int detector) {
-  return detector == 0 ? std::vector<int>{0, 6, 12, 18, 24} : std::vector<int>{2, 10, 14, 22};
-}
-
-std::string featFile(const std::vector<Point>& points, double scale) {
+// Detector A picks the diagonal, B four edge midpoints. In the scene at noise level k their
+// keypoints drift along x by 0.4 k (A) or 0.1 k (B), and their scale grows by 0.1 k.
+std::string keypoints(int detector, const std::vector<int>& models, int k) {
+  const std::vector<int> chosen =
+      detector == 0 ? std::vector<int>{0, 6, 12, 18, 24} : std::vector<int>{2, 10, 14, 22};
   std::ostringstream text;
-  text << points.size() << "\n";
-  for (std::size_t i = 0; i < points.size(); ++i) {
-    text << points[i].x << " " << points[i].y << " " << points[i].z << " " << scale << " " << i
-         << " 1\n";
+  text << models.size() * chosen.size() << "\n";
+  for (int m : models) {
+    for (int v : chosen) {
+      std::istringstream position(vertex(m, v, k));
+      double x, y, z;
+      position >> x >> y >> z;
+      text << x + std::max(k, 0) * (detector == 0 ? 0.4 : 0.1) << " " << y << " " << z << " "
+           << 1 + 0.1 * std::max(k, 0) << " " << v << " 1\n";
+    }
   }
   return text.str();
-}
-
-std::string featName(int detector, const std::string& mesh) {
-  return detector == 0 ? "feats/A_" + mesh + ".feat" : "feats/B_R-3_" + mesh + ".feat";
-}
-
-void writeKeypoints(const TempDir& dir, int detector) {
-  for (int model = 0; model < 2; ++model) {
-    std::vector<Point> chosen;
-    for (int v : keypointVertices(detector)) chosen.push_back(patch(model)[v]);
-    dir.write(featName(detector, kGridModels[model]), featFile(chosen, 1.0));
-  }
-  for (std::size_t k = 0; k < kGridNoise.size(); ++k) {
-    std::vector<Point> scene;
-    for (int model = 0; model < 2; ++model) {
-      for (int v : keypointVertices(detector)) {
-        Point p = patch(model)[v];
-        p.x += kOffsets[model][0] + (detector == 0 ? 0.4 * k : 0);
-        p.y += kOffsets[model][1] + (detector == 1 ? 0.3 * k : 0);
-        scene.push_back(p);
-      }
-    }
-    dir.write(featName(detector, "scene_" + kGridNoise[k]), featFile(scene, 1.0 + 0.1 * k));
-  }
-}
-
-void writeMeshes(const TempDir& dir) {
-  const char* names[2] = {"plate", "ridge"};
-  for (int model = 0; model < 2; ++model) {
-    dir.write(std::string("data/models/") + names[model] + "_0.ply", ply(patch(model), 1));
-    std::ostringstream pose;
-    pose << "1 0 0 " << kOffsets[model][0] << "\n0 1 0 " << kOffsets[model][1] << "\n0 0 1 0\n";
-    dir.write(std::string("data/gt/") + names[model] + ".txt", pose.str());
-  }
-  for (std::size_t k = 0; k < kGridNoise.size(); ++k) {
-    std::vector<Point> scene;
-    for (int model = 0; model < 2; ++model) {
-      int n = 0;
-      for (Point p : patch(model)) {
-        p.x += kOffsets[model][0];
-        p.y += kOffsets[model][1];
-        p.z += std::stod(kGridNoise[k]) * 0.2 * ((n++ % 3) - 1);
-        scene.push_back(p);
-      }
-    }
-    dir.write("data/scenes/scene_" + kGridNoise[k] + ".ply", ply(scene, 2));
-  }
 }
 
 }  // namespace
@@ -118,24 +72,35 @@ std::vector<GridEntry> gridEntries() {
           {"[B]\ndetector = precomputed\nradius = 3\n", "B", 3}};
 }
 
-void writeGridDataSet(const TempDir& dir, bool withReport) {
-  writeMeshes(dir);
-  writeKeypoints(dir, 0);
-  writeKeypoints(dir, 1);
-  dir.write("test.ini",
-            "[SCENE]\nPATH = scenes/scene.ply\nGT_THRESHOLD = 2.0\n[MODELS]\nNUMBER = 2\n"
-            "MODEL_0 = models/plate.ply\nMODEL_0_GROUNDTRUTH = gt/plate.txt\n"
-            "MODEL_1 = models/ridge.ply\nMODEL_1_GROUNDTRUTH = gt/ridge.txt\n");
-  std::string grid =
-      "# Two outside detectors, four noise levels, two thresholds.\n[grid]\n"
-      "configFile = test.ini\nnoise = 0 0.1 0.3 0.5\nthresholds = 1 2\n";
-  grid += withReport ? "report = report\n" : "report = none\n";
-  for (const GridEntry& entry : gridEntries()) grid += "\n" + entry.section;
-  dir.write("grid.ini", grid);
+std::string keypointFile(const std::string& id, const std::string& mesh) {
+  return "feats/" + std::string(id == "A" ? "A_" : "B_R-3_") + mesh + ".feat";
 }
 
-std::string sceneKeypointFile(const std::string& id, const std::string& noise) {
-  return featName(id == "A" ? 0 : 1, "scene_" + noise);
+void writeGridDataSet(const TempDir& dir, bool withReport) {
+  std::string config = "[SCENE]\nPATH = scenes/scene.ply\n[MODELS]\nNUMBER = 2\n";
+  for (int m = 0; m < 2; ++m) {
+    const std::string name = kNames[m], key = "MODEL_" + std::to_string(m);
+    config += key + " = models/" + name + ".ply\n" + key + "_GROUNDTRUTH = gt/" + name + ".txt\n";
+    dir.write("data/models/" + name + "_0.ply", ply({m}, -1));
+    dir.write("data/gt/" + name + ".txt", "1 0 0 " + std::to_string(kShift[m][0]) + "\n0 1 0 " +
+                                              std::to_string(kShift[m][1]) + "\n0 0 1 0\n");
+    for (int detector = 0; detector < 2; ++detector) {
+      dir.write(keypointFile(detector == 0 ? "A" : "B", kGridModels[m]),
+                keypoints(detector, {m}, -1));
+    }
+  }
+  for (int k = 0; k < int(kGridNoise.size()); ++k) {
+    dir.write("data/scenes/scene_" + kGridNoise[k] + ".ply", ply({0, 1}, k));
+    for (int detector = 0; detector < 2; ++detector) {
+      dir.write(keypointFile(detector == 0 ? "A" : "B", "scene_" + kGridNoise[k]),
+                keypoints(detector, {0, 1}, k));
+    }
+  }
+  dir.write("test.ini", config);
+  std::string grid = "[grid]\nconfigFile = test.ini\nnoise = 0 0.1 0.3 0.5\nthresholds = 1 2\n";
+  grid += withReport ? "report = report\n" : "report = none\n";
+  for (const GridEntry& entry : gridEntries()) grid += entry.section;
+  dir.write("grid.ini", grid);
 }
 
 ProcessResult runGrid(const std::vector<std::string>& args, const std::string& dir) {
@@ -146,8 +111,7 @@ std::vector<std::string> tableRows(const std::string& path) {
   std::istringstream text(readFile(path));
   std::vector<std::string> rows;
   std::string line;
-  std::getline(text, line);
-  while (std::getline(text, line)) rows.push_back(line);
+  for (std::getline(text, line); std::getline(text, line);) rows.push_back(line);
   return rows;
 }
 

@@ -29,8 +29,8 @@ extern const std::vector<std::string> kGridModels;
 // Writes data/, test.ini, feats/ and grid.ini (report in report/ unless !withReport) into `dir`.
 void writeGridDataSet(const TempDir& dir, bool withReport);
 
-// The keypoint file of `id` for the scene at `noise`, relative to the data set's directory.
-std::string sceneKeypointFile(const std::string& id, const std::string& noise);
+// The keypoint file of detector `id` ("A" or "B") for `mesh`, relative to the data set's directory.
+std::string keypointFile(const std::string& id, const std::string& mesh);
 
 ProcessResult runGrid(const std::vector<std::string>& args, const std::string& dir);
 

@@ -71,7 +71,7 @@ TEST(GridOnParallel, EveryRowLandsOnceInManifestOrderAndTheReportIsDrawn) {
 TEST(GridOnParallel, FailedTaskIsReportedAndRerunAloneByResume) {
   TempDir dir;
   writeGridDataSet(dir, false);
-  const std::string missing = sceneKeypointFile("B", "0.3");
+  const std::string missing = keypointFile("B", "scene_0.3");
   const std::string keypoints = readFile(dir.file(missing));
   std::filesystem::remove(dir.file(missing));
 
