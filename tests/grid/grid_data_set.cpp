@@ -6,60 +6,50 @@ namespace ardentis_test {
 
 const std::vector<std::string> kGridNoise = {"0", "0.1", "0.3", "0.5"};
 const std::vector<std::string> kGridThresholds = {"1", "2"};
-const std::vector<std::string> kGridModels = {"plate_0", "ridge_0"};
+const std::vector<std::string> kGridModels = {"short_0", "tall_0"};
 
 namespace {
 
-const int kSide = 5;
-const char* const kNames[2] = {"plate", "ridge"};
-// Each model sits in the scene shifted by a translation (ground truth: identity rotation).
-const double kShift[2][2] = {{10, 0}, {0, 10}};
+const char* const kNames[2] = {"short", "tall"};
+// Model m is a tetrahedron m + 1 units tall, set in the scene at (10 m, 10, 0).
+const double kCorners[4][3] = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
 
-// Vertex v of model m moved into the scene at noise level k (k < 0: the model itself).
-std::string vertex(int m, int v, int k) {
-  const int i = v % kSide, j = v / kSide;
-  double z = m == 0 ? 0.05 * i * j : 0.5 * std::abs(i - 2);
+// Corner c of model m: in the model (k < 0) or in the scene at noise level k, where detector
+// `drift`'s keypoints also move along x by `drift` k.
+std::string corner(int m, int c, int k, double drift = 0) {
   std::ostringstream text;
-  if (k < 0) return (text << i << " " << j << " " << z, text.str());
-  z += std::stod(kGridNoise[k]) * 0.2 * (v % 3 - 1);
-  text << i + kShift[m][0] << " " << j + kShift[m][1] << " " << z;
+  const double z = kCorners[c][2] * (m + 1) + (k < 0 ? 0 : std::stod(kGridNoise[k]) * 0.1 * c);
+  const double x = kCorners[c][0] + (k < 0 ? 0 : 10 * m + drift * k);
+  text << x << " " << kCorners[c][1] + (k < 0 ? 0 : 10) << " " << z;
   return text.str();
 }
 
 std::string ply(const std::vector<int>& models, int k) {
   std::ostringstream text;
-  const int side = kSide - 1;
-  text << "ply\nformat ascii 1.0\nelement vertex " << models.size() * kSide * kSide
+  text << "ply\nformat ascii 1.0\nelement vertex " << 4 * models.size()
        << "\nproperty float x\nproperty float y\nproperty float z\nelement face "
-       << models.size() * side * side * 2
-       << "\nproperty list uchar int vertex_indices\nend_header\n";
+       << 4 * models.size() << "\nproperty list uchar int vertex_indices\nend_header\n";
   for (int m : models) {
-    for (int v = 0; v < kSide * kSide; ++v) text << vertex(m, v, k) << "\n";
+    for (int c = 0; c < 4; ++c) text << corner(m, c, k) << "\n";
   }
-  for (std::size_t p = 0; p < models.size(); ++p) {
-    for (int q = 0; q < side * side; ++q) {
-      const int v = int(p) * kSide * kSide + q / side * kSide + q % side;
-      text << "3 " << v << " " << v + 1 << " " << v + kSide << "\n3 " << v + 1 << " "
-           << v + kSide + 1 << " " << v + kSide << "\n";
-    }
+  for (std::size_t p = 0; p < 4 * models.size(); p += 4) {
+    text << "3 " << p << " " << p + 1 << " " << p + 2 << "\n3 " << p << " " << p + 1 << " " << p + 3
+         << "\n3 " << p << " " << p + 2 << " " << p + 3 << "\n3 " << p + 1 << " " << p + 2 << " "
+         << p + 3 << "\n";
   }
   return text.str();
 }
 
-// Detector A picks the diagonal, B four edge midpoints. In the scene at noise level k their
-// keypoints drift along x by 0.4 k (A) or 0.1 k (B), and their scale grows by 0.1 k.
+// Detector A finds all four corners, B three; in the scene their keypoints drift and their
+// scale grows with the noise level.
 std::string keypoints(int detector, const std::vector<int>& models, int k) {
-  const std::vector<int> chosen =
-      detector == 0 ? std::vector<int>{0, 6, 12, 18, 24} : std::vector<int>{2, 10, 14, 22};
+  const int corners = detector == 0 ? 4 : 3;
   std::ostringstream text;
-  text << models.size() * chosen.size() << "\n";
+  text << models.size() * corners << "\n";
   for (int m : models) {
-    for (int v : chosen) {
-      std::istringstream position(vertex(m, v, k));
-      double x, y, z;
-      position >> x >> y >> z;
-      text << x + std::max(k, 0) * (detector == 0 ? 0.4 : 0.1) << " " << y << " " << z << " "
-           << 1 + 0.1 * std::max(k, 0) << " " << v << " 1\n";
+    for (int c = 0; c < corners; ++c) {
+      text << corner(m, c, k, detector == 0 ? 0.4 : 0.1) << " " << 1 + 0.1 * std::max(k, 0) << " "
+           << c << " 1\n";
     }
   }
   return text.str();
@@ -82,8 +72,8 @@ void writeGridDataSet(const TempDir& dir, bool withReport) {
     const std::string name = kNames[m], key = "MODEL_" + std::to_string(m);
     config += key + " = models/" + name + ".ply\n" + key + "_GROUNDTRUTH = gt/" + name + ".txt\n";
     dir.write("data/models/" + name + "_0.ply", ply({m}, -1));
-    dir.write("data/gt/" + name + ".txt", "1 0 0 " + std::to_string(kShift[m][0]) + "\n0 1 0 " +
-                                              std::to_string(kShift[m][1]) + "\n0 0 1 0\n");
+    dir.write("data/gt/" + name + ".txt",
+              "1 0 0 " + std::to_string(10 * m) + "\n0 1 0 10\n0 0 1 0\n");
     for (int detector = 0; detector < 2; ++detector) {
       dir.write(keypointFile(detector == 0 ? "A" : "B", kGridModels[m]),
                 keypoints(detector, {m}, -1));

@@ -1,5 +1,5 @@
 #pragma once
-// A small generated data set for grid runs: two models (5 x 5 vertex patches) placed in one
+// A small generated data set for grid runs: two models (tetrahedra) placed in one
 // scene at four noise levels, keypoint files of two outside detectors ("precomputed" entries),
 // the test configuration and the grid file.
 
