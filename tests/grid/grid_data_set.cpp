@@ -62,6 +62,17 @@ std::vector<GridEntry> gridEntries() {
           {"[B]\ndetector = precomputed\nradius = 3\n", "B", 3}};
 }
 
+std::size_t gridDetections() {
+  std::size_t count = 0;
+  for (const GridEntry& entry : gridEntries())
+    count += entry.section.find("precomputed") == std::string::npos;
+  return count;
+}
+
+std::size_t gridEvaluations() {
+  return gridEntries().size() * kGridNoise.size();
+}
+
 std::string keypointFile(const std::string& id, const std::string& mesh) {
   return "feats/" + std::string(id == "A" ? "A_" : "B_R-3_") + mesh + ".feat";
 }

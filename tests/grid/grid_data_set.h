@@ -1,7 +1,6 @@
 #pragma once
-// A small generated data set for grid runs: two models (tetrahedra) placed in one
-// scene at four noise levels, keypoint files of two outside detectors ("precomputed" entries),
-// the test configuration and the grid file.
+// A small generated data set for grid runs: two tetrahedra in a scene at four noise levels,
+// keypoint files of two outside detectors, the test configuration and the grid file.
 
 #include <string>
 #include <vector>
@@ -11,25 +10,28 @@
 
 namespace ardentis_test {
 
-// One detector section of the grid file and the detector ID its tables carry.
+// A detector section of the grid file, its detector ID and radius (-1: none).
 struct GridEntry {
   std::string section;
   std::string id;
-  int radius;  // -r of its evaluations, -1 for none
+  int radius;
 };
 
-// The test grid's detectors. A real detection entry (e.g. "[U]\ndetector = uniform\nradius =
-// 2\n") can join them: the checks cover every entry listed here.
+// The test grid's detectors: two precomputed ones. A real detection entry can join them
+// ({"[U]\ndetector = uniform\nradius = 2\n", "U", 2}): the checks cover every entry.
 std::vector<GridEntry> gridEntries();
+// Tasks of the grid: model detection, evaluation.
+std::size_t gridDetections();
+std::size_t gridEvaluations();
 
 extern const std::vector<std::string> kGridNoise;
 extern const std::vector<std::string> kGridThresholds;
 extern const std::vector<std::string> kGridModels;
 
-// Writes data/, test.ini, feats/ and grid.ini (report in report/ unless !withReport) into `dir`.
+// Writes data/, test.ini, feats/ and grid.ini (with a report unless !withReport) into `dir`.
 void writeGridDataSet(const TempDir& dir, bool withReport);
 
-// The keypoint file of detector `id` ("A" or "B") for `mesh`, relative to the data set's directory.
+// The keypoint file of "A" or "B" for `mesh`, relative to the data set's directory.
 std::string keypointFile(const std::string& id, const std::string& mesh);
 
 ProcessResult runGrid(const std::vector<std::string>& args, const std::string& dir);

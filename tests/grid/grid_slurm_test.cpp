@@ -129,13 +129,15 @@ TEST(GridOnSlurm, ArrayJobsGiveTheRowsOfGnuParallel) {
   TempDir onParallel;
   writeGridDataSet(onSlurm, false);
   writeGridDataSet(onParallel, false);
-  // Three manifest lines per array element: elements of three, three and two tasks.
+  // Three manifest lines per array element (elements of three, three and two tasks).
   const std::string grid = readFile(onSlurm.file("grid.ini"));
   onSlurm.write("grid.ini",
                 "[grid]\ntasksPerElement = 3\n" + grid.substr(grid.find("[grid]\n") + 7));
   const ProcessResult submitted = runGrid({"grid.ini", "--engine", "slurm"}, onSlurm.path());
   ASSERT_EQ(submitted.status, 0) << submitted.out << submitted.err << slurm.logs();
-  EXPECT_NE(submitted.out.find("slurm: evaluate array of 8 tasks is job "), std::string::npos);
+  EXPECT_NE(submitted.out.find("slurm: evaluate array of " + std::to_string(gridEvaluations()) +
+                               " tasks is job "),
+            std::string::npos);
   ASSERT_EQ(runGrid({"grid.ini"}, onParallel.path()).status, 0);
   // Run again: nothing is left to submit, the tables are merged again from the same tasks.
   const ProcessResult again = runGrid({"grid.ini", "--engine", "slurm"}, onSlurm.path());
