@@ -1,8 +1,6 @@
 // ardentis-grid: runs a grid of evaluations (detectors x settings x noise levels x thresholds)
 // on GNU parallel or Slurm, merges the tasks' results tables and draws the report.
 
-#include <unistd.h>
-
 #include <boost/program_options.hpp>
 #include <cstdio>
 #include <filesystem>
