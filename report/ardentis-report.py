@@ -36,6 +36,10 @@ MEASURES = [
 MEAN = "mean"
 
 
+class MalformedRow(ValueError):
+    """A row that parses but cannot be a results row; its message says why."""
+
+
 class Row:
     def __init__(self, fields):
         self.model = fields[0]
@@ -45,10 +49,11 @@ class Row:
         self.scale_sum = float(fields[4])
         self.threshold = float(fields[5])
         self.non_occluded = int(fields[7])
-        int(fields[6]), int(fields[8])  # model and scene keypoint counts must be numbers too
-        values = [self.noise, self.scale_sum, self.threshold]
-        if not all(math.isfinite(v) for v in values) or min(self.repeatable, self.non_occluded) < 0:
-            raise ValueError("a value out of range")
+        counts = [self.repeatable, self.non_occluded, int(fields[6]), int(fields[8])]
+        if not all(math.isfinite(v) for v in [self.noise, self.scale_sum, self.threshold]):
+            raise MalformedRow("a number that is not finite")
+        if min(counts) < 0:
+            raise MalformedRow("a negative keypoint count")
 
     def measures(self):
         nan = float("nan")
@@ -83,10 +88,10 @@ def read_table(path):
         fields = line.split(";")
         try:
             if len(fields) != FIELDS:
-                raise ValueError(f"{len(fields)} fields instead of {FIELDS}")
+                raise MalformedRow(f"{len(fields)} fields instead of {FIELDS}")
             rows.append(Row(fields))
         except ValueError as error:
-            reason = str(error) if "fields" in str(error) else "a field is not a number"
+            reason = str(error) if isinstance(error, MalformedRow) else "a field is not a number"
             warn(f"{path}:{number}: malformed row ({reason}), skipped")
             problems += 1
     if not rows and problems == 0:

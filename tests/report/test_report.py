@@ -92,13 +92,14 @@ class ReportTest(unittest.TestCase):
     def test_bad_rows_are_named_and_the_rest_reported(self):
         good = self.table("X.csv", [HEADER] + TABLES["X.csv"][:2])
         bad = self.table("Z.csv", [HEADER, row("a", 0, -1, 1, 1, 1, 2), "a;0;-1;x;1;1;9;2;20;s\n",
-                                   "too;few\n"])
+                                   "too;few\n", "a;0;-1;1;1;1;9;-2;20;s\n"])
         result = self.run_report(good, bad, os.path.join(self.dir, "missing.csv"),
                                  self.table("empty.csv", []), formats="png")
         self.assertEqual(result.returncode, 1)
         self.assertEqual(result.stderr.splitlines(), [
             f"ardentis-report: {bad}:3: malformed row (a field is not a number), skipped",
             f"ardentis-report: {bad}:4: malformed row (2 fields instead of 10), skipped",
+            f"ardentis-report: {bad}:5: malformed row (a negative keypoint count), skipped",
             f"ardentis-report: {self.dir}/missing.csv: cannot read: No such file or directory",
             f"ardentis-report: {self.dir}/empty.csv: empty table (no header, no rows)",
         ])
