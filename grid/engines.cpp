@@ -4,7 +4,6 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <sstream>
 
 #include "grid/atomic_file.h"
 #include "grid/merge.h"
@@ -41,13 +40,6 @@ std::string resultsPath(const GridSpec& grid, const std::string& name) {
   return inWorkDir(grid, grid.results + "/" + name);
 }
 
-std::vector<std::string> words(const std::string& text) {
-  std::vector<std::string> list;
-  std::istringstream in(text);
-  for (std::string word; in >> word;) list.push_back(word);
-  return list;
-}
-
 // The job ID sbatch --parsable prints ("123" or "123;cluster"), or "" when it failed.
 std::string submit(const GridSpec& grid, const Stage& stage, int jobs,
                    const std::string& dependency) {
@@ -64,7 +56,7 @@ std::string submit(const GridSpec& grid, const Stage& stage, int jobs,
     argv.push_back("--dependency=afterok:" + dependency);
     argv.push_back("--kill-on-invalid-dep=yes");
   }
-  for (const std::string& option : words(grid.slurmOptions)) argv.push_back(option);
+  argv.insert(argv.end(), grid.slurmOptions.begin(), grid.slurmOptions.end());
   argv.insert(argv.end(), {script, stage.manifest, std::to_string(grid.tasksPerElement)});
   std::string output;
   if (runProgram(argv, grid.workDir, &output) != 0) {
@@ -72,26 +64,30 @@ std::string submit(const GridSpec& grid, const Stage& stage, int jobs,
                  array.c_str());
     return "";
   }
-  std::string id = output.substr(0, output.find_first_of(";\n"));
-  return id;
+  return output.substr(0, output.find_first_of(";\n"));
 }
 
-// Tasks of `ids` still queued or running; 0 once squeue no longer knows them.
+// Array elements of `ids` still queued or running (squeue no longer lists finished ones), or -1
+// when squeue failed.
 int queuedTasks(const std::string& ids) {
   std::string output;
-  if (runProgram({"squeue", "-h", "-r", "-o", "%i", "-j", ids}, ".", &output) != 0) return 0;
+  if (runProgram({"squeue", "-h", "-r", "-o", "%i", "-j", ids}, ".", &output) != 0) return -1;
   int count = 0;
   for (char c : output) count += c == '\n';
   return count;
 }
 
+// Polls once a second. A controller that is briefly busy is retried; after a minute of failed
+// queries the jobs are taken as finished (or purged) and whatever they left is merged.
 void waitForSlurm(const std::string& ids) {
   int last = -1;
-  for (int queued = queuedTasks(ids); queued > 0; queued = queuedTasks(ids)) {
-    if (queued != last) std::printf("slurm: %d tasks queued or running\n", queued);
+  for (int failures = 0; failures < 60; ::sleep(1)) {
+    const int queued = queuedTasks(ids);
+    failures = queued < 0 ? failures + 1 : 0;
+    if (queued == 0) break;
+    if (queued > 0 && queued != last) std::printf("slurm: %d tasks queued or running\n", queued);
     std::fflush(stdout);
-    last = queued;
-    ::sleep(1);
+    if (queued > 0) last = queued;
   }
   std::printf("slurm: jobs %s finished\n", ids.c_str());
 }

@@ -150,7 +150,7 @@ void readGridSection(const std::string& file, const ptree& section, GridSpec& gr
   grid.noise = numbers(file, "[grid] noise", text("noise", ""), true);
   grid.thresholds = numbers(file, "[grid] thresholds", text("thresholds", "1"), false);
   grid.threads = positiveInteger(file, "[grid] threads", text("threads", "1"));
-  grid.slurmOptions = text("slurmOptions", "");
+  grid.slurmOptions = words(text("slurmOptions", ""));
   grid.tasksPerElement =
       positiveInteger(file, "[grid] tasksPerElement", text("tasksPerElement", "1"));
 }

@@ -58,7 +58,7 @@ struct GridSpec {
   std::vector<std::string> noise;       // written as the evaluator names scene files (0.1, 0)
   std::vector<std::string> thresholds;  // written as the evaluator prints them
   int threads = 1;
-  std::string slurmOptions;
+  std::vector<std::string> slurmOptions;
   int tasksPerElement = 1;
   std::vector<DetectorEntry> detectors;  // in file order
 };
