@@ -157,6 +157,8 @@ void readGridSection(const std::string& file, const ptree& section, GridSpec& gr
 
 }  // namespace
 
+// merge: the evaluator writes a scene's noise into its file name by streaming the double
+// (driver/scene_and_models.cpp, loadScene); once it exposes that as a function, use it here.
 std::string canonicalNumber(const std::string& value) {
   std::istringstream in(value);
   in.imbue(std::locale::classic());

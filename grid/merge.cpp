@@ -39,7 +39,7 @@ bool checkDone(const GridSpec& grid, const Task& task, MergeResult& result) {
 }
 
 void addTaskTable(const GridSpec& grid, const Task& task, Table& table, MergeResult& result) {
-  const std::string path = task.directory + "/" + task.detectorID + ".csv";
+  const std::string path = task.directory + "/" + task.detectorID + ".csv";  // as above
   std::vector<std::string> lines;
   if (!readLines(inWorkDir(grid, path), lines) || lines.empty()) {
     result.errors.push_back("cannot read results table " + path);
@@ -83,6 +83,8 @@ MergeResult mergeResults(const GridSpec& grid, const TaskPlan& plan) {
   for (const std::string& id : order) {
     const Table& table = tables[id];
     if (table.header.empty()) continue;
+    // merge: "<outputPath>/<detectorID>.csv" is the evaluator's table name (testers'
+    // getOutputFilename, which needs a tester and options); expose it as a plain function.
     const std::string path = grid.results + "/" + id + ".csv";
     const std::string error =
         writeFileAtomically(inWorkDir(grid, path), table.header + "\n" + table.rows);
