@@ -39,7 +39,7 @@ bool checkDone(const GridSpec& grid, const Task& task, MergeResult& result) {
 }
 
 void addTaskTable(const GridSpec& grid, const Task& task, Table& table, MergeResult& result) {
-  const std::string path = task.directory + "/" + task.detectorID + ".csv";  // as above
+  const std::string path = task.directory + "/" + task.detectorID + ".csv";  // see mergeResults
   std::vector<std::string> lines;
   if (!readLines(inWorkDir(grid, path), lines) || lines.empty()) {
     result.errors.push_back("cannot read results table " + path);
