@@ -140,6 +140,12 @@ void readGridSection(const std::string& file, const ptree& section, GridSpec& gr
   grid.workDir = absoluteDirectory(file, gridDirectory, text("workDir", "."));
   grid.configFile = text("configFile", "");
   if (grid.configFile.empty()) fail(file, "[grid] configFile: missing");
+  // Found now rather than by every task failing on it.
+  const std::filesystem::path config = std::filesystem::path(grid.workDir) / grid.configFile;
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(config, error)) {
+    fail(file, "[grid] configFile: no file " + config.string());
+  }
   grid.keypoints = text("keypoints", "feats");
   grid.results = text("results", "results");
   grid.report = text("report", "report");
@@ -192,6 +198,14 @@ GridSpec readGridFile(const std::string& path) {
     if (name != "grid") grid.detectors.push_back(readEntry(path, name, section));
   }
   if (grid.detectors.empty()) fail(path, "no detector section");
+  std::error_code error;
+  const std::filesystem::path keypoints = std::filesystem::path(grid.workDir) / grid.keypoints;
+  for (const DetectorEntry& entry : grid.detectors) {
+    if (entry.precomputed() && !std::filesystem::is_directory(keypoints, error)) {
+      fail(path, "[" + entry.name + "]: precomputed keypoints, but no directory " +
+                     keypoints.string() + " (keypoints)");
+    }
+  }
   return grid;
 }
 

@@ -15,7 +15,7 @@ using ardentis_test::TempDir;
 
 namespace {
 
-const std::string kGrid = "[grid]\nconfigFile = test.ini\nnoise = 0 0.1\n";
+const std::string kGrid = "[grid]\nconfigFile = grid.ini\nnoise = 0 0.1\n";
 
 std::string refusal(const TempDir& dir, const std::string& content) {
   const std::string path = dir.write("grid.ini", content);
@@ -32,6 +32,8 @@ TEST(GridFile, RefusedFilesNameTheProblem) {
   const std::string entry = "[A]\ndetector = precomputed\n";
   const std::pair<std::string, std::string> cases[] = {
       {"[grid]\nnoise = 0\n" + entry, ": [grid] configFile: missing"},
+      {"[grid]\nnoise = 0\nconfigFile = test.ini\n" + entry, ": [grid] configFile: no file "},
+      {kGrid + "keypoints = none\n" + entry, ": [A]: precomputed keypoints, but no directory "},
       {kGrid + "noyse = 1\n" + entry, ": [grid] noyse: unknown key"},
       {kGrid + "workDir = nowhere\n" + entry, ": workDir: "},
       {kGrid + "thresholds = 1 0\n" + entry, ": [grid] thresholds: 0 is not positive"},
@@ -41,25 +43,29 @@ TEST(GridFile, RefusedFilesNameTheProblem) {
       {kGrid + entry + "gamma21 = 0.9\n", ": [A] gamma21: precomputed keypoints take no detector"},
       {kGrid + "[A]\ndetector = iss\ngamma21 = 0.9;rm\n", ": [A] gamma21: '0.9;rm' is not a plain"},
       {kGrid + "[A B]\ndetector = iss\n", ": [A B]: a detector ID takes letters, digits"},
-      {"[grid]\nconfigFile = t\nnoise = 0 0.1 0.10\n" + entry,
+      {"[grid]\nconfigFile = grid.ini\nnoise = 0 0.1 0.10\n" + entry,
        ": [grid] noise: 0.10 is given twice"},
-      {"[grid]\nconfigFile = t\nnoise = -0.1\n" + entry, ": [grid] noise: -0.1 is negative"},
-      {"[grid]\nconfigFile = t\nnoise = inf\n" + entry, ": [grid] noise: 'inf' is not a number"},
+      {"[grid]\nconfigFile = grid.ini\nnoise = -0.1\n" + entry, ": [grid] noise: -0.1 is negative"},
+      {"[grid]\nconfigFile = grid.ini\nnoise = inf\n" + entry,
+       ": [grid] noise: 'inf' is not a number"},
       {"[grid\nconfigFile = t.ini\n", "(1)"},  // the INI parser's message: file and line
   };
   TempDir dir;
+  dir.write("feats/.keep", "");
   for (const auto& [content, problem] : cases) {
     EXPECT_EQ(refusal(dir, content).substr(0, problem.size()), problem) << content;
   }
   // Noise levels are written as the evaluator names the scene files.
   EXPECT_EQ(
-      readGridFile(dir.write("grid.ini", "[grid]\nconfigFile = t\nnoise = 0.0 1e-1 0.50\n" + entry))
+      readGridFile(
+          dir.write("grid.ini", "[grid]\nconfigFile = grid.ini\nnoise = 0.0 1e-1 0.50\n" + entry))
           .noise,
       (std::vector<std::string>{"0", "0.1", "0.5"}));
 }
 
 TEST(GridTasks, DetectionOncePerSettingThenOneEvaluationPerNoiseLevel) {
   TempDir dir;
+  dir.write("feats/.keep", "");
   const GridSpec grid = readGridFile(dir.write(
       "grid.ini", kGrid + "thresholds = 1 2\nthreads = 2\n[ISS]\ndetector = iss\nradius = 4 6\n"
                           "gamma21 = 0.975 0.9\nnonMaxRadius = 4\n[F]\ndetector = precomputed\n"));
@@ -69,7 +75,7 @@ TEST(GridTasks, DetectionOncePerSettingThenOneEvaluationPerNoiseLevel) {
   EXPECT_EQ(plan.detection[1].command,
             "cd " + shellQuote(grid.workDir) +
                 " && rm -rf results/tasks/detect/ISS_gamma21-0.975_R-6 && mkdir -p "
-                "results/tasks/detect/ISS_gamma21-0.975_R-6 && /bin/ardentis-detect -C test.ini "
+                "results/tasks/detect/ISS_gamma21-0.975_R-6 && /bin/ardentis-detect -C grid.ini "
                 "-S feats --detector iss -n 0 0.1 -r 6 --detectorID ISS_gamma21-0.975 --threads 2 "
                 "--gamma21 0.975 --nonMaxRadius 4 > results/tasks/detect/ISS_gamma21-0.975_R-6/log "
                 "2>&1 && touch results/tasks/detect/ISS_gamma21-0.975_R-6/done && echo done: "
@@ -78,7 +84,7 @@ TEST(GridTasks, DetectionOncePerSettingThenOneEvaluationPerNoiseLevel) {
   EXPECT_EQ(last.detectorID, "F");
   EXPECT_EQ(last.directory, "results/tasks/evaluate/F_n0.1");
   const std::string evaluate =
-      " -C test.ini -S feats -O results/tasks/evaluate/F_n0.1 "
+      " -C grid.ini -S feats -O results/tasks/evaluate/F_n0.1 "
       "--detectorID F -n 0.1 -t ";
   EXPECT_NE(last.command.find("{ /bin/ardentis" + evaluate + "1 && /bin/ardentis" + evaluate +
                               "2; } > results/tasks/evaluate/F_n0.1/log 2>&1"),

@@ -98,7 +98,7 @@ TEST(GridOnParallel, FailedTaskIsReportedAndRerunAloneByResume) {
 
 TEST(GridOnParallel, BadGridFileIsNamedAndNothingRuns) {
   TempDir dir;
-  dir.write("grid.ini", "[grid]\nconfigFile = test.ini\nnoise = 0 zero\n[A]\ndetector = x\n");
+  dir.write("grid.ini", "[grid]\nconfigFile = grid.ini\nnoise = 0 zero\n[A]\ndetector = x\n");
   const ProcessResult run = runGrid({"grid.ini"}, dir.path());
   EXPECT_EQ(run.status, 2);
   EXPECT_EQ(run.err, "ardentis-grid: grid.ini: [grid] noise: 'zero' is not a number\n");
