@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <thread>
@@ -139,10 +140,14 @@ TEST(GridOnSlurm, ArrayJobsGiveTheRowsOfGnuParallel) {
                                " tasks is job "),
             std::string::npos);
   ASSERT_EQ(runGrid({"grid.ini"}, onParallel.path()).status, 0);
-  // Run again: nothing is left to submit, the tables are merged again from the same tasks.
-  const ProcessResult again = runGrid({"grid.ini", "--engine", "slurm"}, onSlurm.path());
-  EXPECT_EQ(again.status, 0);
-  EXPECT_EQ(again.out.find("array of"), std::string::npos) << again.out;
+  // A task whose directory was lost is submitted again alone, without waiting; --merge later.
+  std::filesystem::remove_all(onSlurm.file("results/tasks/evaluate/A_n0.3"));
+  const ProcessResult again =
+      runGrid({"grid.ini", "--engine", "slurm", "--no-wait"}, onSlurm.path());
+  EXPECT_NE(again.out.find("slurm: evaluate array of 1 tasks is job "), std::string::npos)
+      << again.out;
+  ASSERT_TRUE(waitFor([] { return runProcess("/usr/bin/squeue", {"-h"}, "/").out.empty(); }));
+  EXPECT_EQ(runGrid({"grid.ini", "--merge"}, onSlurm.path()).status, 0);
   for (const GridEntry& entry : gridEntries()) {
     const std::string table = "results/" + entry.id + ".csv";
     EXPECT_EQ(tableRows(onSlurm.file(table)).size(), 16u);
