@@ -36,12 +36,12 @@ std::vector<int> arrayElements(const std::vector<int>& lines, int tasksPerElemen
   return elements;
 }
 
-std::string resultsPath(const GridSpec& grid, const std::string& name) {
+std::string resultsPath(const GridSettings& grid, const std::string& name) {
   return inWorkDir(grid, grid.results + "/" + name);
 }
 
 // The job ID sbatch --parsable prints ("123" or "123;cluster"), or "" when it failed.
-std::string submit(const GridSpec& grid, const Stage& stage, int jobs,
+std::string submit(const GridSettings& grid, const Stage& stage, int jobs,
                    const std::string& dependency) {
   const std::string script = resultsPath(grid, "slurm/array.sh");
   std::string array = arrayIndexList(arrayElements(stage.lines, grid.tasksPerElement));
@@ -107,7 +107,7 @@ std::string arrayIndexList(const std::vector<int>& lines) {
   return list;
 }
 
-bool runWithParallel(const GridSpec& grid, const std::vector<Stage>& stages, int jobs) {
+bool runWithParallel(const GridSettings& grid, const std::vector<Stage>& stages, int jobs) {
   // Manifest lines are POSIX shell; parallel would otherwise guess the shell from its parent.
   ::setenv("PARALLEL_SHELL", "/bin/sh", 1);
   for (const Stage& stage : stages) {
@@ -131,7 +131,7 @@ bool runWithParallel(const GridSpec& grid, const std::vector<Stage>& stages, int
   return true;
 }
 
-bool runWithSlurm(const GridSpec& grid, const std::vector<Stage>& stages, int jobs, bool wait) {
+bool runWithSlurm(const GridSettings& grid, const std::vector<Stage>& stages, int jobs, bool wait) {
   std::error_code ignored;  // a directory that cannot be made fails the script's writing below
   std::filesystem::create_directories(resultsPath(grid, "slurm"), ignored);
   const std::string script = resultsPath(grid, "slurm/array.sh");

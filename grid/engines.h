@@ -21,7 +21,7 @@ struct Stage {
 // job log beside each manifest ("joblog-<stage>.txt") and --resume-failed, so that a second
 // run retries only the tasks that failed or never ran. False, with a message, when parallel
 // itself could not run (a failed task is not an engine failure).
-bool runWithParallel(const GridSpec& grid, const std::vector<Stage>& stages, int jobs);
+bool runWithParallel(const GridSettings& grid, const std::vector<Stage>& stages, int jobs);
 
 // One sbatch array job per stage: element i runs manifest line i (lines (i - 1) k + 1 to i k with
 // the grid's tasksPerElement k); only elements with lines not done yet are submitted, and the
@@ -30,7 +30,7 @@ bool runWithParallel(const GridSpec& grid, const std::vector<Stage>& stages, int
 // passed on. When `wait`, polls squeue and prints a line whenever the count of queued elements
 // changes; otherwise prints the job IDs.
 // False, with a message, when sbatch refused a job.
-bool runWithSlurm(const GridSpec& grid, const std::vector<Stage>& stages, int jobs, bool wait);
+bool runWithSlurm(const GridSettings& grid, const std::vector<Stage>& stages, int jobs, bool wait);
 
 // "1-3,5,7-8": `lines` (ascending) as a Slurm array index list.
 std::string arrayIndexList(const std::vector<int>& lines);

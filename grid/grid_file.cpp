@@ -128,7 +128,7 @@ DetectorEntry readEntry(const std::string& file, const std::string& name, const 
   return entry;
 }
 
-void readGridSection(const std::string& file, const ptree& section, GridSpec& grid) {
+void readGridSection(const std::string& file, const ptree& section, GridSettings& grid) {
   for (const auto& [key, child] : section) {
     if (kGridKeys.count(key) == 0) fail(file, "[grid] " + key + ": unknown key");
   }
@@ -179,7 +179,7 @@ std::string canonicalNumber(const std::string& value) {
   return out.str();
 }
 
-GridSpec readGridFile(const std::string& path) {
+GridSettings readGridFile(const std::string& path) {
   ptree root;
   try {
     boost::property_tree::read_ini(path, root);
@@ -187,7 +187,7 @@ GridSpec readGridFile(const std::string& path) {
     // The parser's message already names the file and line.
     throw GridFileError(error.what());
   }
-  GridSpec grid;
+  GridSettings grid;
   const auto gridSection = root.find("grid");
   if (gridSection == root.not_found()) fail(path, "no [grid] section");
   readGridSection(path, gridSection->second, grid);

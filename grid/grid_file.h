@@ -49,7 +49,7 @@ struct DetectorEntry {
   bool precomputed() const { return detector == "precomputed"; }
 };
 
-struct GridSpec {
+struct GridSettings {
   std::string workDir;  // absolute
   std::string configFile;
   std::string keypoints;
@@ -63,7 +63,7 @@ struct GridSpec {
   std::vector<DetectorEntry> detectors;  // in file order
 };
 
-GridSpec readGridFile(const std::string& path);
+GridSettings readGridFile(const std::string& path);
 
 // `value` as the evaluator's default stream formatting writes a double (0.10 -> 0.1, 1e-1 ->
 // 0.1); throws std::invalid_argument when it is not a finite number.

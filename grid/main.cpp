@@ -98,7 +98,7 @@ std::string manifestText(const std::vector<Task>& tasks) {
 
 // Forgets the state of tasks whose line changed since the manifest at `path` was written: their
 // "done" files go, and so does parallel's job log, whose line numbers no longer match.
-void forgetChangedTasks(const GridSpec& grid, const std::string& path, const std::string& name,
+void forgetChangedTasks(const GridSettings& grid, const std::string& path, const std::string& name,
                         const std::vector<Task>& tasks) {
   std::vector<std::string> old;
   readLines(path, old);
@@ -117,7 +117,7 @@ void forgetChangedTasks(const GridSpec& grid, const std::string& path, const std
 }
 
 // Writes both manifests; returns the stages to run, or an empty list after a message.
-std::vector<Stage> writeManifests(const GridSpec& grid, const TaskPlan& plan) {
+std::vector<Stage> writeManifests(const GridSettings& grid, const TaskPlan& plan) {
   std::vector<Stage> stages;
   const std::pair<const char*, const std::vector<Task>*> parts[] = {{"detect", &plan.detection},
                                                                     {"evaluate", &plan.evaluation}};
@@ -158,7 +158,7 @@ int printSummary(const MergeResult& result) {
   return result.failed.empty() && result.errors.empty() ? 0 : kTasksFailed;
 }
 
-int drawReport(const GridSpec& grid, const std::string& tool, const MergeResult& result) {
+int drawReport(const GridSettings& grid, const std::string& tool, const MergeResult& result) {
   if (grid.report.empty() || result.tables.empty()) return 0;
   std::vector<std::string> argv = {tool};
   for (const std::string& table : result.tables) argv.push_back(inWorkDir(grid, table));
@@ -178,7 +178,7 @@ int main(int argc, char** argv) {
   }
   std::string reportTool;
   const Tools tools = findTools(reportTool);
-  GridSpec grid;
+  GridSettings grid;
   TaskPlan plan;
   try {
     grid = readGridFile(options.gridFile);

@@ -29,7 +29,7 @@ std::vector<std::string> logTail(const std::string& path) {
 }
 
 // True when the task finished; otherwise records it as failed with its log.
-bool checkDone(const GridSpec& grid, const Task& task, MergeResult& result) {
+bool checkDone(const GridSettings& grid, const Task& task, MergeResult& result) {
   if (taskDone(grid, task)) {
     ++result.done;
     return true;
@@ -38,7 +38,7 @@ bool checkDone(const GridSpec& grid, const Task& task, MergeResult& result) {
   return false;
 }
 
-void addTaskTable(const GridSpec& grid, const Task& task, Table& table, MergeResult& result) {
+void addTaskTable(const GridSettings& grid, const Task& task, Table& table, MergeResult& result) {
   const std::string path = task.directory + "/" + task.detectorID + ".csv";  // see mergeResults
   std::vector<std::string> lines;
   if (!readLines(inWorkDir(grid, path), lines) || lines.empty()) {
@@ -59,16 +59,16 @@ void addTaskTable(const GridSpec& grid, const Task& task, Table& table, MergeRes
 
 }  // namespace
 
-bool taskDone(const GridSpec& grid, const Task& task) {
+bool taskDone(const GridSettings& grid, const Task& task) {
   std::error_code error;
   return std::filesystem::exists(inWorkDir(grid, task.directory + "/done"), error);
 }
 
-std::string inWorkDir(const GridSpec& grid, const std::string& path) {
+std::string inWorkDir(const GridSettings& grid, const std::string& path) {
   return (std::filesystem::path(grid.workDir) / path).string();
 }
 
-MergeResult mergeResults(const GridSpec& grid, const TaskPlan& plan) {
+MergeResult mergeResults(const GridSettings& grid, const TaskPlan& plan) {
   MergeResult result;
   for (const Task& task : plan.detection) checkDone(grid, task, result);
 

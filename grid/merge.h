@@ -27,13 +27,13 @@ struct MergeResult {
   std::vector<std::string> errors;  // a task table unreadable or with another header; a write
 };
 
-MergeResult mergeResults(const GridSpec& grid, const TaskPlan& plan);
+MergeResult mergeResults(const GridSettings& grid, const TaskPlan& plan);
 
 // True when the task's "done" file exists: it ran to its end.
-bool taskDone(const GridSpec& grid, const Task& task);
+bool taskDone(const GridSettings& grid, const Task& task);
 
 // `path` (relative to the grid's workDir unless absolute) as an absolute path.
-std::string inWorkDir(const GridSpec& grid, const std::string& path);
+std::string inWorkDir(const GridSettings& grid, const std::string& path);
 
 }  // namespace Grid
 }  // namespace Ostrel

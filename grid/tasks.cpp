@@ -38,7 +38,7 @@ void expandOptions(const DetectorEntry& entry, std::size_t next, Setting current
   }
 }
 
-std::string taskPrefix(const GridSpec& grid, const std::string& directory) {
+std::string taskPrefix(const GridSettings& grid, const std::string& directory) {
   const std::string dir = shellQuote(directory);
   return "cd " + shellQuote(grid.workDir) + " && rm -rf " + dir + " && mkdir -p " + dir + " && ";
 }
@@ -48,7 +48,7 @@ std::string taskSuffix(const std::string& directory) {
   return " > " + dir + "/log 2>&1 && touch " + dir + "/done && echo done: " + dir;
 }
 
-Task detectionTask(const GridSpec& grid, const Tools& tools, const Setting& setting) {
+Task detectionTask(const GridSettings& grid, const Tools& tools, const Setting& setting) {
   Task task;
   task.directory = grid.results + "/tasks/detect/" + setting.detectorID + radiusSuffix(setting);
   std::string command = shellQuote(tools.detect) + " -C " + shellQuote(grid.configFile) + " -S " +
@@ -62,7 +62,7 @@ Task detectionTask(const GridSpec& grid, const Tools& tools, const Setting& sett
   return task;
 }
 
-Task evaluationTask(const GridSpec& grid, const Tools& tools, const Setting& setting,
+Task evaluationTask(const GridSettings& grid, const Tools& tools, const Setting& setting,
                     const std::string& noise) {
   Task task;
   task.detectorID = setting.detectorID;
@@ -97,7 +97,7 @@ std::string shellQuote(const std::string& word) {
   return quoted + "'";
 }
 
-TaskPlan planTasks(const GridSpec& grid, const Tools& tools) {
+TaskPlan planTasks(const GridSettings& grid, const Tools& tools) {
   TaskPlan plan;
   std::set<std::string> directories;
   for (const DetectorEntry& entry : grid.detectors) {

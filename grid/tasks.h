@@ -32,7 +32,7 @@ struct Tools {
   std::string detect;    // ardentis-detect
 };
 
-TaskPlan planTasks(const GridSpec& grid, const Tools& tools);
+TaskPlan planTasks(const GridSettings& grid, const Tools& tools);
 
 // `word` quoted for a POSIX shell when it holds anything but plain characters.
 std::string shellQuote(const std::string& word);

@@ -66,7 +66,7 @@ TEST(GridFile, RefusedFilesNameTheProblem) {
 TEST(GridTasks, DetectionOncePerSettingThenOneEvaluationPerNoiseLevel) {
   TempDir dir;
   dir.write("feats/.keep", "");
-  const GridSpec grid = readGridFile(dir.write(
+  const GridSettings grid = readGridFile(dir.write(
       "grid.ini", kGrid + "thresholds = 1 2\nthreads = 2\n[ISS]\ndetector = iss\nradius = 4 6\n"
                           "gamma21 = 0.975 0.9\nnonMaxRadius = 4\n[F]\ndetector = precomputed\n"));
   const TaskPlan plan = planTasks(grid, {"/bin/ardentis", "/bin/ardentis-detect"});
@@ -92,7 +92,7 @@ TEST(GridTasks, DetectionOncePerSettingThenOneEvaluationPerNoiseLevel) {
       << last.command;
   EXPECT_EQ(plan.evaluation[4].directory, "results/tasks/evaluate/ISS_gamma21-0.9_R-4_n0");
 
-  const GridSpec clash = readGridFile(dir.write(
+  const GridSettings clash = readGridFile(dir.write(
       "grid.ini", kGrid + "[A]\ndetector = iss\nx = 1 2\n[A_x-1]\ndetector = precomputed\n"));
   EXPECT_THROW(planTasks(clash, {}), GridFileError);
 }
