@@ -1,0 +1,160 @@
+#include "grid/engines.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+
+#include "grid/atomic_file.h"
+#include "grid/merge.h"
+#include "grid/run_program.h"
+
+namespace Ostrel {
+namespace Grid {
+
+namespace {
+
+// One array element: manifest ($1) lines (i - 1) k + 1 to i k, with k = $2 and i its index,
+// one after the other; it fails when one of them failed.
+const char* const kArrayScript =
+    "#!/bin/sh\n"
+    "n=$(( (SLURM_ARRAY_TASK_ID - 1) * $2 + 1 )); last=$(( n + $2 - 1 )); status=0\n"
+    "while [ \"$n\" -le \"$last\" ]; do\n"
+    "  line=$(sed -n \"${n}p\" \"$1\")\n"
+    "  if [ -n \"$line\" ]; then /bin/sh -c \"$line\" || status=1; fi\n"
+    "  n=$(( n + 1 ))\n"
+    "done\n"
+    "exit $status\n";
+
+// The array elements holding the manifest lines still to run.
+std::vector<int> arrayElements(const std::vector<int>& lines, int tasksPerElement) {
+  std::vector<int> elements;
+  for (int line : lines) {
+    const int element = (line - 1) / tasksPerElement + 1;
+    if (elements.empty() || elements.back() != element) elements.push_back(element);
+  }
+  return elements;
+}
+
+std::string resultsPath(const GridSettings& grid, const std::string& name) {
+  return inWorkDir(grid, grid.results + "/" + name);
+}
+
+// The job ID sbatch --parsable prints ("123" or "123;cluster"), or "" when it failed.
+std::string submit(const GridSettings& grid, const Stage& stage, int jobs,
+                   const std::string& dependency) {
+  const std::string script = resultsPath(grid, "slurm/array.sh");
+  std::string array = arrayIndexList(arrayElements(stage.lines, grid.tasksPerElement));
+  if (jobs > 0) array += "%" + std::to_string(jobs);
+  std::vector<std::string> argv = {"sbatch",
+                                   "--parsable",
+                                   "--job-name=ardentis-" + stage.name,
+                                   "--array=" + array,
+                                   "--cpus-per-task=" + std::to_string(grid.threads),
+                                   "--output=" + resultsPath(grid, "slurm/%x_%A_%a.log")};
+  if (!dependency.empty()) {
+    argv.push_back("--dependency=afterok:" + dependency);
+    argv.push_back("--kill-on-invalid-dep=yes");
+  }
+  argv.insert(argv.end(), grid.slurmOptions.begin(), grid.slurmOptions.end());
+  argv.insert(argv.end(), {script, stage.manifest, std::to_string(grid.tasksPerElement)});
+  std::string output;
+  if (runProgram(argv, grid.workDir, &output) != 0) {
+    std::fprintf(stderr, "ardentis-grid: sbatch refused the %s array (%s)\n", stage.name.c_str(),
+                 array.c_str());
+    return "";
+  }
+  return output.substr(0, output.find_first_of(";\n"));
+}
+
+// Array elements of `ids` still queued or running (squeue no longer lists finished ones), or -1
+// when squeue failed.
+int queuedTasks(const std::string& ids) {
+  std::string output;
+  if (runProgram({"squeue", "-h", "-r", "-o", "%i", "-j", ids}, ".", &output) != 0) return -1;
+  int count = 0;
+  for (char c : output) count += c == '\n';
+  return count;
+}
+
+// Polls once a second. A controller that is briefly busy is retried; after a minute of failed
+// queries the jobs are taken as finished (or purged) and whatever they left is merged.
+void waitForSlurm(const std::string& ids) {
+  int last = -1;
+  for (int failures = 0; failures < 60; ::sleep(1)) {
+    const int queued = queuedTasks(ids);
+    failures = queued < 0 ? failures + 1 : 0;
+    if (queued == 0) break;
+    if (queued > 0 && queued != last) std::printf("slurm: %d tasks queued or running\n", queued);
+    std::fflush(stdout);
+    if (queued > 0) last = queued;
+  }
+  std::printf("slurm: jobs %s finished\n", ids.c_str());
+}
+
+}  // namespace
+
+std::string arrayIndexList(const std::vector<int>& lines) {
+  std::string list;
+  for (std::size_t i = 0; i < lines.size();) {
+    std::size_t end = i;
+    while (end + 1 < lines.size() && lines[end + 1] == lines[end] + 1) ++end;
+    if (!list.empty()) list += ",";
+    list += std::to_string(lines[i]);
+    if (end > i) list += "-" + std::to_string(lines[end]);
+    i = end + 1;
+  }
+  return list;
+}
+
+bool runWithParallel(const GridSettings& grid, const std::vector<Stage>& stages, int jobs) {
+  // Manifest lines are POSIX shell; parallel would otherwise guess the shell from its parent.
+  ::setenv("PARALLEL_SHELL", "/bin/sh", 1);
+  for (const Stage& stage : stages) {
+    if (stage.tasks == 0) continue;
+    std::printf("running %d %s tasks with GNU parallel\n", stage.tasks, stage.name.c_str());
+    std::vector<std::string> argv = {"parallel", "--will-cite", "--joblog",
+                                     resultsPath(grid, "joblog-" + stage.name + ".txt"),
+                                     "--resume-failed"};
+    // The bar redraws itself on a terminal; elsewhere each task's closing line is the progress.
+    if (::isatty(2)) argv.push_back("--bar");
+    if (jobs > 0) argv.insert(argv.end(), {"--jobs", std::to_string(jobs)});
+    argv.insert(argv.end(), {"--arg-file", stage.manifest});
+    const int status = runProgram(argv, grid.workDir);
+    // parallel's status counts failed tasks up to 101; above that it failed itself.
+    if (status > 101 || status == 127) {
+      std::fprintf(stderr, "ardentis-grid: GNU parallel could not run %s (status %d)\n",
+                   stage.manifest.c_str(), status);
+      return false;
+    }
+  }
+  return true;
+}
+
+bool runWithSlurm(const GridSettings& grid, const std::vector<Stage>& stages, int jobs, bool wait) {
+  std::error_code ignored;  // a directory that cannot be made fails the script's writing below
+  std::filesystem::create_directories(resultsPath(grid, "slurm"), ignored);
+  const std::string script = resultsPath(grid, "slurm/array.sh");
+  const std::string error = writeFileAtomically(script, kArrayScript);
+  if (!error.empty()) {
+    std::fprintf(stderr, "ardentis-grid: %s\n", error.c_str());
+    return false;
+  }
+  std::string dependency;
+  std::string ids;
+  for (const Stage& stage : stages) {
+    if (stage.lines.empty()) continue;
+    const std::string id = submit(grid, stage, jobs, dependency);
+    if (id.empty()) return false;
+    std::printf("slurm: %s array of %zu tasks is job %s\n", stage.name.c_str(), stage.lines.size(),
+                id.c_str());
+    dependency = id;
+    ids += (ids.empty() ? "" : ",") + id;
+  }
+  std::fflush(stdout);
+  if (wait && !ids.empty()) waitForSlurm(ids);
+  return true;
+}
+
+}  // namespace Grid
+}  // namespace Ostrel

@@ -1,0 +1,39 @@
+#pragma once
+// Runs the two manifests of a grid on an engine: the detection manifest first, then the
+// evaluation manifest. Manifest paths are absolute; a manifest with no task is skipped.
+
+#include <string>
+#include <vector>
+
+#include "grid/grid_file.h"
+
+namespace Ostrel {
+namespace Grid {
+
+struct Stage {
+  std::string name;        // "detect" or "evaluate"
+  std::string manifest;    // absolute path
+  std::vector<int> lines;  // 1-based manifest lines still to run (Slurm); their count (parallel)
+  int tasks = 0;           // lines in the manifest
+};
+
+// GNU parallel, `jobs` at a time (0: one per core), with its progress bar on standard error, a
+// job log beside each manifest ("joblog-<stage>.txt") and --resume-failed, so that a second
+// run retries only the tasks that failed or never ran. False, with a message, when parallel
+// itself could not run (a failed task is not an engine failure).
+bool runWithParallel(const GridSettings& grid, const std::vector<Stage>& stages, int jobs);
+
+// One sbatch array job per stage: element i runs manifest line i (lines (i - 1) k + 1 to i k with
+// the grid's tasksPerElement k); only elements with lines not done yet are submitted, and the
+// evaluation array waits for the detection array (afterok). `jobs` > 0 caps the elements
+// running at once, threads per task become --cpus-per-task, and the grid's slurmOptions are
+// passed on. When `wait`, polls squeue and prints a line whenever the count of queued elements
+// changes; otherwise prints the job IDs.
+// False, with a message, when sbatch refused a job.
+bool runWithSlurm(const GridSettings& grid, const std::vector<Stage>& stages, int jobs, bool wait);
+
+// "1-3,5,7-8": `lines` (ascending) as a Slurm array index list.
+std::string arrayIndexList(const std::vector<int>& lines);
+
+}  // namespace Grid
+}  // namespace Ostrel

@@ -1,0 +1,213 @@
+#include "grid/grid_file.h"
+
+#include <boost/property_tree/ini_parser.hpp>
+#include <boost/property_tree/ptree.hpp>
+#include <cmath>
+#include <filesystem>
+#include <locale>
+#include <set>
+#include <sstream>
+
+namespace Ostrel {
+namespace Grid {
+
+namespace {
+
+using boost::property_tree::ptree;
+
+const std::set<std::string> kGridKeys = {"configFile",   "workDir",        "keypoints",  "results",
+                                         "report",       "noise",          "thresholds", "threads",
+                                         "slurmOptions", "tasksPerElement"};
+
+[[noreturn]] void fail(const std::string& file, const std::string& problem) {
+  throw GridFileError(file + ": " + problem);
+}
+
+std::vector<std::string> words(const std::string& text) {
+  std::vector<std::string> list;
+  std::istringstream in(text);
+  for (std::string word; in >> word;) list.push_back(word);
+  return list;
+}
+
+// Names and values end up in file names and shell command lines: keep them to characters that
+// need no quoting anywhere.
+bool isPlainWord(const std::string& text) {
+  if (text.empty() || text[0] == '-' || text[0] == '.') return false;
+  for (char c : text) {
+    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '.' && c != '_' && c != '-' &&
+        c != '+') {
+      return false;
+    }
+  }
+  return true;
+}
+
+std::vector<std::string> numbers(const std::string& file, const std::string& key,
+                                 const std::string& text, bool zeroAllowed) {
+  std::vector<std::string> list;
+  for (const std::string& word : words(text)) {
+    std::string number;
+    try {
+      number = canonicalNumber(word);
+    } catch (const std::invalid_argument&) {
+      fail(file, key + ": '" + word + "' is not a number");
+    }
+    const double value = std::stod(number);
+    if (value < 0 || (value == 0 && !zeroAllowed)) {
+      fail(file, key + ": " + word + (zeroAllowed ? " is negative" : " is not positive"));
+    }
+    for (const std::string& seen : list) {
+      if (seen == number) fail(file, key + ": " + word + " is given twice");
+    }
+    list.push_back(number);
+  }
+  if (list.empty()) fail(file, key + ": no value");
+  return list;
+}
+
+int positiveInteger(const std::string& file, const std::string& key, const std::string& word) {
+  std::size_t used = 0;
+  int value = 0;
+  try {
+    value = std::stoi(word, &used);
+  } catch (const std::exception&) {
+    used = 0;
+  }
+  if (used != word.size() || value <= 0) {
+    fail(file, key + ": '" + word + "' is not a positive whole number");
+  }
+  return value;
+}
+
+std::string absoluteDirectory(const std::string& file, const std::string& base,
+                              const std::string& relative) {
+  const std::filesystem::path path = std::filesystem::path(base) / relative;
+  std::error_code error;
+  const std::filesystem::path canonical = std::filesystem::canonical(path, error);
+  if (error || !std::filesystem::is_directory(canonical)) {
+    fail(file, "workDir: " + path.string() + " is not a directory");
+  }
+  return canonical.string();
+}
+
+DetectorEntry readEntry(const std::string& file, const std::string& name, const ptree& section) {
+  if (!isPlainWord(name)) {
+    fail(file, "[" + name + "]: a detector ID takes letters, digits, '.', '_', '-' and '+' only");
+  }
+  DetectorEntry entry;
+  entry.name = name;
+  for (const auto& [key, child] : section) {
+    const std::string value = child.get_value<std::string>();
+    const std::string where = "[" + name + "] " + key;
+    if (key == "detector") {
+      entry.detector = value;
+      if (!isPlainWord(value)) fail(file, where + ": '" + value + "' is not a detector name");
+    } else if (key == "radius") {
+      for (const std::string& word : words(value)) {
+        entry.radii.push_back(positiveInteger(file, where, word));
+      }
+      if (entry.radii.empty()) fail(file, where + ": no value");
+    } else {
+      DetectorOption option{key, words(value)};
+      if (!isPlainWord(key)) fail(file, where + ": not an option name");
+      if (option.values.empty()) fail(file, where + ": no value");
+      for (const std::string& word : option.values) {
+        if (!isPlainWord(word)) fail(file, where + ": '" + word + "' is not a plain value");
+      }
+      entry.options.push_back(option);
+    }
+  }
+  if (entry.detector.empty()) {
+    fail(file, "[" + name + "]: no detector (an ardentis-detect detector or precomputed)");
+  }
+  if (entry.precomputed() && !entry.options.empty()) {
+    fail(file, "[" + name + "] " + entry.options.front().name +
+                   ": precomputed keypoints take no detector options");
+  }
+  return entry;
+}
+
+void readGridSection(const std::string& file, const ptree& section, GridSettings& grid) {
+  for (const auto& [key, child] : section) {
+    if (kGridKeys.count(key) == 0) fail(file, "[grid] " + key + ": unknown key");
+  }
+  const auto text = [&section](const char* key, const char* fallback) {
+    return section.get<std::string>(key, fallback);
+  };
+  const std::string gridDirectory =
+      std::filesystem::absolute(std::filesystem::path(file)).parent_path().string();
+  grid.workDir = absoluteDirectory(file, gridDirectory, text("workDir", "."));
+  grid.configFile = text("configFile", "");
+  if (grid.configFile.empty()) fail(file, "[grid] configFile: missing");
+  // Found now rather than by every task failing on it.
+  const std::filesystem::path config = std::filesystem::path(grid.workDir) / grid.configFile;
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(config, error)) {
+    fail(file, "[grid] configFile: no file " + config.string());
+  }
+  grid.keypoints = text("keypoints", "feats");
+  grid.results = text("results", "results");
+  grid.report = text("report", "report");
+  if (grid.report == "none") grid.report.clear();
+  for (const std::string* path : {&grid.keypoints, &grid.results}) {
+    if (path->empty()) fail(file, "[grid]: an empty directory name");
+  }
+  grid.noise = numbers(file, "[grid] noise", text("noise", ""), true);
+  grid.thresholds = numbers(file, "[grid] thresholds", text("thresholds", "1"), false);
+  grid.threads = positiveInteger(file, "[grid] threads", text("threads", "1"));
+  grid.slurmOptions = words(text("slurmOptions", ""));
+  grid.tasksPerElement =
+      positiveInteger(file, "[grid] tasksPerElement", text("tasksPerElement", "1"));
+}
+
+}  // namespace
+
+// merge: the evaluator writes a scene's noise into its file name by streaming the double
+// (driver/scene_and_models.cpp, loadScene); once it exposes that as a function, use it here.
+std::string canonicalNumber(const std::string& value) {
+  std::istringstream in(value);
+  in.imbue(std::locale::classic());
+  double number = 0;
+  in >> number;
+  if (!in || in.peek() != std::char_traits<char>::eof() || !std::isfinite(number)) {
+    throw std::invalid_argument(value);
+  }
+  std::ostringstream out;
+  out.imbue(std::locale::classic());
+  out << number;
+  return out.str();
+}
+
+GridSettings readGridFile(const std::string& path) {
+  ptree root;
+  try {
+    boost::property_tree::read_ini(path, root);
+  } catch (const boost::property_tree::ini_parser_error& error) {
+    // The parser's message already names the file and line.
+    throw GridFileError(error.what());
+  }
+  GridSettings grid;
+  const auto gridSection = root.find("grid");
+  if (gridSection == root.not_found()) fail(path, "no [grid] section");
+  readGridSection(path, gridSection->second, grid);
+  for (const auto& [name, section] : root) {
+    if (section.empty() && !section.data().empty()) {
+      fail(path, name + ": a key outside any section");
+    }
+    if (name != "grid") grid.detectors.push_back(readEntry(path, name, section));
+  }
+  if (grid.detectors.empty()) fail(path, "no detector section");
+  std::error_code error;
+  const std::filesystem::path keypoints = std::filesystem::path(grid.workDir) / grid.keypoints;
+  for (const DetectorEntry& entry : grid.detectors) {
+    if (entry.precomputed() && !std::filesystem::is_directory(keypoints, error)) {
+      fail(path, "[" + entry.name + "]: precomputed keypoints, but no directory " +
+                     keypoints.string() + " (keypoints)");
+    }
+  }
+  return grid;
+}
+
+}  // namespace Grid
+}  // namespace Ostrel

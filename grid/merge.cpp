@@ -1,0 +1,102 @@
+#include "grid/merge.h"
+
+#include <filesystem>
+#include <map>
+
+#include "grid/atomic_file.h"
+
+namespace Ostrel {
+namespace Grid {
+
+namespace {
+
+const std::size_t kLogLines = 5;
+
+struct Table {
+  std::string header;
+  std::string rows;
+  long count = 0;
+};
+
+std::vector<std::string> logTail(const std::string& path) {
+  std::vector<std::string> lines;
+  readLines(path, lines);
+  std::vector<std::string> tail;
+  for (auto line = lines.rbegin(); line != lines.rend() && tail.size() < kLogLines; ++line) {
+    if (!line->empty()) tail.insert(tail.begin(), *line);
+  }
+  return tail;
+}
+
+// True when the task finished; otherwise records it as failed with its log.
+bool checkDone(const GridSettings& grid, const Task& task, MergeResult& result) {
+  if (taskDone(grid, task)) {
+    ++result.done;
+    return true;
+  }
+  result.failed.push_back({task.directory, logTail(inWorkDir(grid, task.directory + "/log"))});
+  return false;
+}
+
+void addTaskTable(const GridSettings& grid, const Task& task, Table& table, MergeResult& result) {
+  const std::string path = task.directory + "/" + task.detectorID + ".csv";  // see mergeResults
+  std::vector<std::string> lines;
+  if (!readLines(inWorkDir(grid, path), lines) || lines.empty()) {
+    result.errors.push_back("cannot read results table " + path);
+    return;
+  }
+  if (table.header.empty()) table.header = lines[0];
+  if (lines[0] != table.header) {
+    result.errors.push_back(path + ": another header than the task tables before it");
+    return;
+  }
+  for (std::size_t i = 1; i < lines.size(); ++i) {
+    if (lines[i].empty()) continue;
+    table.rows += lines[i] + "\n";
+    ++table.count;
+  }
+}
+
+}  // namespace
+
+bool taskDone(const GridSettings& grid, const Task& task) {
+  std::error_code error;
+  return std::filesystem::exists(inWorkDir(grid, task.directory + "/done"), error);
+}
+
+std::string inWorkDir(const GridSettings& grid, const std::string& path) {
+  return (std::filesystem::path(grid.workDir) / path).string();
+}
+
+MergeResult mergeResults(const GridSettings& grid, const TaskPlan& plan) {
+  MergeResult result;
+  for (const Task& task : plan.detection) checkDone(grid, task, result);
+
+  std::vector<std::string> order;  // detector IDs by first task
+  std::map<std::string, Table> tables;
+  for (const Task& task : plan.evaluation) {
+    if (tables.count(task.detectorID) == 0) order.push_back(task.detectorID);
+    Table& table = tables[task.detectorID];
+    if (checkDone(grid, task, result)) addTaskTable(grid, task, table, result);
+  }
+
+  for (const std::string& id : order) {
+    const Table& table = tables[id];
+    if (table.header.empty()) continue;
+    // merge: "<outputPath>/<detectorID>.csv" is the evaluator's table name (testers'
+    // getOutputFilename, which needs a tester and options); expose it as a plain function.
+    const std::string path = grid.results + "/" + id + ".csv";
+    const std::string error =
+        writeFileAtomically(inWorkDir(grid, path), table.header + "\n" + table.rows);
+    if (!error.empty()) {
+      result.errors.push_back(error);
+      continue;
+    }
+    result.tables.push_back(path);
+    result.rows += table.count;
+  }
+  return result;
+}
+
+}  // namespace Grid
+}  // namespace Ostrel

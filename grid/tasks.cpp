@@ -1,0 +1,124 @@
+#include "grid/tasks.h"
+
+#include <set>
+
+namespace Ostrel {
+namespace Grid {
+
+namespace {
+
+struct Setting {
+  std::string detectorID;
+  const DetectorEntry* entry = nullptr;
+  std::vector<std::pair<std::string, std::string>> options;  // name, value
+  int radius = -1;                                           // -1: no -r
+};
+
+std::string radiusSuffix(const Setting& setting) {
+  return setting.radius > 0 ? "_R-" + std::to_string(setting.radius) : "";
+}
+
+// Every combination of option values, the first option varying slowest. Options given one
+// value do not change the ID: files of a single-valued entry keep the section's name.
+void expandOptions(const DetectorEntry& entry, std::size_t next, Setting current,
+                   std::vector<Setting>& settings) {
+  if (next == entry.options.size()) {
+    for (int radius : entry.radii.empty() ? std::vector<int>{-1} : entry.radii) {
+      current.radius = radius;
+      settings.push_back(current);
+    }
+    return;
+  }
+  const DetectorOption& option = entry.options[next];
+  for (const std::string& value : option.values) {
+    Setting setting = current;
+    setting.options.emplace_back(option.name, value);
+    if (option.values.size() > 1) setting.detectorID += "_" + option.name + "-" + value;
+    expandOptions(entry, next + 1, setting, settings);
+  }
+}
+
+std::string taskPrefix(const GridSettings& grid, const std::string& directory) {
+  const std::string dir = shellQuote(directory);
+  return "cd " + shellQuote(grid.workDir) + " && rm -rf " + dir + " && mkdir -p " + dir + " && ";
+}
+
+std::string taskSuffix(const std::string& directory) {
+  const std::string dir = shellQuote(directory);
+  return " > " + dir + "/log 2>&1 && touch " + dir + "/done && echo done: " + dir;
+}
+
+Task detectionTask(const GridSettings& grid, const Tools& tools, const Setting& setting) {
+  Task task;
+  task.directory = grid.results + "/tasks/detect/" + setting.detectorID + radiusSuffix(setting);
+  std::string command = shellQuote(tools.detect) + " -C " + shellQuote(grid.configFile) + " -S " +
+                        shellQuote(grid.keypoints) + " --detector " + setting.entry->detector +
+                        " -n";
+  for (const std::string& noise : grid.noise) command += " " + noise;
+  if (setting.radius > 0) command += " -r " + std::to_string(setting.radius);
+  command += " --detectorID " + setting.detectorID + " --threads " + std::to_string(grid.threads);
+  for (const auto& [name, value] : setting.options) command += " --" + name + " " + value;
+  task.command = taskPrefix(grid, task.directory) + command + taskSuffix(task.directory);
+  return task;
+}
+
+Task evaluationTask(const GridSettings& grid, const Tools& tools, const Setting& setting,
+                    const std::string& noise) {
+  Task task;
+  task.detectorID = setting.detectorID;
+  task.directory =
+      grid.results + "/tasks/evaluate/" + setting.detectorID + radiusSuffix(setting) + "_n" + noise;
+  std::string runs;
+  for (const std::string& threshold : grid.thresholds) {
+    if (!runs.empty()) runs += " && ";
+    runs += shellQuote(tools.ardentis) + " -C " + shellQuote(grid.configFile) + " -S " +
+            shellQuote(grid.keypoints) + " -O " + shellQuote(task.directory) + " --detectorID " +
+            setting.detectorID + " -n " + noise + " -t " + threshold;
+    if (setting.radius > 0) runs += " -r " + std::to_string(setting.radius);
+  }
+  task.command =
+      taskPrefix(grid, task.directory) + "{ " + runs + "; }" + taskSuffix(task.directory);
+  return task;
+}
+
+}  // namespace
+
+std::string shellQuote(const std::string& word) {
+  bool plain = !word.empty();
+  for (char c : word) {
+    if (!std::isalnum(static_cast<unsigned char>(c)) &&
+        std::string("._-+/=:,").find(c) == std::string::npos) {
+      plain = false;
+    }
+  }
+  if (plain) return word;
+  std::string quoted = "'";
+  for (char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+TaskPlan planTasks(const GridSettings& grid, const Tools& tools) {
+  TaskPlan plan;
+  std::set<std::string> directories;
+  for (const DetectorEntry& entry : grid.detectors) {
+    Setting first;
+    first.detectorID = entry.name;
+    first.entry = &entry;
+    std::vector<Setting> settings;
+    expandOptions(entry, 0, first, settings);
+    for (const Setting& setting : settings) {
+      const std::string name = setting.detectorID + radiusSuffix(setting);
+      if (!directories.insert(name).second) {
+        throw GridFileError("two detector settings are named " + name);
+      }
+      if (!entry.precomputed()) plan.detection.push_back(detectionTask(grid, tools, setting));
+      for (const std::string& noise : grid.noise) {
+        plan.evaluation.push_back(evaluationTask(grid, tools, setting, noise));
+      }
+    }
+  }
+  return plan;
+}
+
+}  // namespace Grid
+}  // namespace Ostrel

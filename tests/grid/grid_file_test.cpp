@@ -1,0 +1,110 @@
+// The grid file reader and the task expansion: every refused grid file names the file and the
+// problem; the tasks carry the detector and evaluator command lines the tools expect.
+
+#include "grid/grid_file.h"
+
+#include <gtest/gtest.h>
+
+#include "grid/engines.h"
+#include "grid/tasks.h"
+#include "support/run_process.h"
+#include "support/temp_dir.h"
+
+using namespace Ostrel::Grid;
+using ardentis_test::TempDir;
+
+namespace {
+
+const std::string kGrid = "[grid]\nconfigFile = grid.ini\nnoise = 0 0.1\n";
+
+std::string refusal(const TempDir& dir, const std::string& content) {
+  const std::string path = dir.write("grid.ini", content);
+  try {
+    readGridFile(path);
+  } catch (const GridFileError& error) {
+    const std::string message = error.what();
+    return message.rfind(path, 0) == 0 ? message.substr(path.size()) : "unnamed: " + message;
+  }
+  return "accepted";
+}
+
+TEST(GridFile, RefusedFilesNameTheProblem) {
+  const std::string entry = "[A]\ndetector = precomputed\n";
+  const std::pair<std::string, std::string> cases[] = {
+      {"[grid]\nnoise = 0\n" + entry, ": [grid] configFile: missing"},
+      {"[grid]\nnoise = 0\nconfigFile = test.ini\n" + entry, ": [grid] configFile: no file "},
+      {kGrid + "keypoints = none\n" + entry, ": [A]: precomputed keypoints, but no directory "},
+      {kGrid + "noyse = 1\n" + entry, ": [grid] noyse: unknown key"},
+      {kGrid + "workDir = nowhere\n" + entry, ": workDir: "},
+      {kGrid + "thresholds = 1 0\n" + entry, ": [grid] thresholds: 0 is not positive"},
+      {kGrid + "threads = 1.5\n" + entry, ": [grid] threads: '1.5' is not a positive whole number"},
+      {kGrid, ": no detector section"},
+      {kGrid + "[A]\nradius = 4\n", ": [A]: no detector"},
+      {kGrid + entry + "gamma21 = 0.9\n", ": [A] gamma21: precomputed keypoints take no detector"},
+      {kGrid + "[A]\ndetector = iss\ngamma21 = 0.9;rm\n", ": [A] gamma21: '0.9;rm' is not a plain"},
+      {kGrid + "[A B]\ndetector = iss\n", ": [A B]: a detector ID takes letters, digits"},
+      {"[grid]\nconfigFile = grid.ini\nnoise = 0 0.1 0.10\n" + entry,
+       ": [grid] noise: 0.10 is given twice"},
+      {"[grid]\nconfigFile = grid.ini\nnoise = -0.1\n" + entry, ": [grid] noise: -0.1 is negative"},
+      {"[grid]\nconfigFile = grid.ini\nnoise = inf\n" + entry,
+       ": [grid] noise: 'inf' is not a number"},
+      {"[grid\nconfigFile = t.ini\n", "(1)"},  // the INI parser's message: file and line
+  };
+  TempDir dir;
+  dir.write("feats/.keep", "");
+  for (const auto& [content, problem] : cases) {
+    EXPECT_EQ(refusal(dir, content).substr(0, problem.size()), problem) << content;
+  }
+  // Noise levels are written as the evaluator names the scene files.
+  EXPECT_EQ(
+      readGridFile(
+          dir.write("grid.ini", "[grid]\nconfigFile = grid.ini\nnoise = 0.0 1e-1 0.50\n" + entry))
+          .noise,
+      (std::vector<std::string>{"0", "0.1", "0.5"}));
+}
+
+TEST(GridTasks, DetectionOncePerSettingThenOneEvaluationPerNoiseLevel) {
+  TempDir dir;
+  dir.write("feats/.keep", "");
+  const GridSettings grid = readGridFile(dir.write(
+      "grid.ini", kGrid + "thresholds = 1 2\nthreads = 2\n[ISS]\ndetector = iss\nradius = 4 6\n"
+                          "gamma21 = 0.975 0.9\nnonMaxRadius = 4\n[F]\ndetector = precomputed\n"));
+  const TaskPlan plan = planTasks(grid, {"/bin/ardentis", "/bin/ardentis-detect"});
+  ASSERT_EQ(plan.detection.size(), 4u);
+  ASSERT_EQ(plan.evaluation.size(), 10u);
+  EXPECT_EQ(plan.detection[1].command,
+            "cd " + shellQuote(grid.workDir) +
+                " && rm -rf results/tasks/detect/ISS_gamma21-0.975_R-6 && mkdir -p "
+                "results/tasks/detect/ISS_gamma21-0.975_R-6 && /bin/ardentis-detect -C grid.ini "
+                "-S feats --detector iss -n 0 0.1 -r 6 --detectorID ISS_gamma21-0.975 --threads 2 "
+                "--gamma21 0.975 --nonMaxRadius 4 > results/tasks/detect/ISS_gamma21-0.975_R-6/log "
+                "2>&1 && touch results/tasks/detect/ISS_gamma21-0.975_R-6/done && echo done: "
+                "results/tasks/detect/ISS_gamma21-0.975_R-6");
+  const Task& last = plan.evaluation.back();
+  EXPECT_EQ(last.detectorID, "F");
+  EXPECT_EQ(last.directory, "results/tasks/evaluate/F_n0.1");
+  const std::string evaluate =
+      " -C grid.ini -S feats -O results/tasks/evaluate/F_n0.1 "
+      "--detectorID F -n 0.1 -t ";
+  EXPECT_NE(last.command.find("{ /bin/ardentis" + evaluate + "1 && /bin/ardentis" + evaluate +
+                              "2; } > results/tasks/evaluate/F_n0.1/log 2>&1"),
+            std::string::npos)
+      << last.command;
+  EXPECT_EQ(plan.evaluation[4].directory, "results/tasks/evaluate/ISS_gamma21-0.9_R-4_n0");
+
+  const GridSettings clash = readGridFile(dir.write(
+      "grid.ini", kGrid + "[A]\ndetector = iss\nx = 1 2\n[A_x-1]\ndetector = precomputed\n"));
+  EXPECT_THROW(planTasks(clash, {}), GridFileError);
+}
+
+TEST(GridTasks, ShellQuotingSurvivesTheShell) {
+  for (const std::string word : {"plain/path-1.0", "two words", "it's", "$HOME `x` \"q\"", ""}) {
+    const auto echoed =
+        ardentis_test::runProcess("/bin/sh", {"-c", "printf %s " + shellQuote(word)}, "/");
+    EXPECT_EQ(echoed.out, word);
+  }
+  EXPECT_EQ(shellQuote("plain/path-1.0"), "plain/path-1.0");
+  EXPECT_EQ(arrayIndexList({1, 2, 3, 5, 7, 8}), "1-3,5,7-8");
+}
+
+}  // namespace
