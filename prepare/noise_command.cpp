@@ -65,7 +65,6 @@ std::string Resolution(const po::variables_map& vm, const TestConfiguration& con
                        double& resolution) {
   if (vm.count("resolution")) {
     resolution = vm["resolution"].as<double>();
-    if (!(resolution > 0.0) || !std::isfinite(resolution)) return "--resolution must be > 0";
     return "";
   }
   if (configuration.modelPaths.empty()) return "no models to measure: give --resolution";
@@ -114,6 +113,11 @@ int RunNoiseCommand(int argc, char** argv) {
   std::string problem = ParseLevels(vm["sigmaSceneNoise"].as<std::vector<std::string>>(), levels);
   if (!problem.empty()) {
     ReportProblem(kCommand, problem);
+    return 2;
+  }
+  if (vm.count("resolution") &&
+      !(vm["resolution"].as<double>() > 0.0 && std::isfinite(vm["resolution"].as<double>()))) {
+    ReportProblem(kCommand, "--resolution must be > 0");
     return 2;
   }
   TestConfiguration configuration;
