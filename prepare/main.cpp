@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/io/read_support.h"
 #include "prepare/commands.h"
 
 namespace {
@@ -38,6 +39,7 @@ int main(int argc, char** argv) {
   if (std::strcmp(command, "convert") == 0) {
     return Ostrel::Prepare::RunConvertCommand(argc - 1, argv + 1);
   }
-  std::fprintf(stderr, "ardentis-prepare: unknown command '%s'\n%s", command, kUsage);
+  std::fprintf(stderr, "ardentis-prepare: unknown command '%s'\n%s",
+               Ostrel::Core::Impl::PrintableText(command).c_str(), kUsage);
   return 2;
 }
