@@ -44,6 +44,12 @@ Mesh Load(const std::string& path) {
   return Mesh::Take(Ostrel::Core::Impl::LoadPolyData(path.c_str()));
 }
 
+std::vector<double> Coordinates(vtkPolyData* mesh) {
+  std::vector<double> all(static_cast<size_t>(3 * mesh->GetNumberOfPoints()));
+  for (vtkIdType i = 0; i < mesh->GetNumberOfPoints(); ++i) mesh->GetPoint(i, &all[3 * i]);
+  return all;
+}
+
 std::vector<vtkIdType> PolygonIds(vtkPolyData* mesh) {
   std::vector<vtkIdType> all;
   auto ids = vtkSmartPointer<vtkIdList>::New();

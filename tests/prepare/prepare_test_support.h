@@ -25,6 +25,9 @@ std::string WritePly(vtkPolyData* mesh, const std::string& path);
 // The mesh LoadPolyData reads from `path` (null when it cannot).
 Mesh Load(const std::string& path);
 
+// Every point's x, y, z in order.
+std::vector<double> Coordinates(vtkPolyData* mesh);
+
 // The polygon connectivity of `mesh`, cell after cell.
 std::vector<vtkIdType> PolygonIds(vtkPolyData* mesh);
 

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 #include <vtkPoints.h>
 
-#include <algorithm>
 #include <array>
 #include <cmath>
 #include <fstream>
@@ -65,16 +64,14 @@ TEST(SceneComposition, RotationsAreUniform) {
   std::vector<Ostrel::Prepare::PlacedModel> models(3000);
   for (auto& model : models) model.mesh = Sphere(4, 1.0);
   Ostrel::Prepare::PlaceModels(models, 9, 0.5);
-  double sum[3] = {0, 0, 0}, squares[3] = {0, 0, 0};
-  for (const auto& model : models) {
-    for (int r = 0; r < 3; ++r) {
-      sum[r] += model.rotation[3 * r + 2];
-      squares[r] += std::pow(model.rotation[3 * r + 2], 2);
-    }
-  }
   for (int r = 0; r < 3; ++r) {
-    EXPECT_NEAR(sum[r] / models.size(), 0.0, 0.04);
-    EXPECT_NEAR(squares[r] / models.size(), 1.0 / 3, 0.03);
+    double sum = 0, squares = 0;
+    for (const auto& model : models) {
+      sum += model.rotation[3 * r + 2];
+      squares += std::pow(model.rotation[3 * r + 2], 2);
+    }
+    EXPECT_NEAR(sum / models.size(), 0.0, 0.04);
+    EXPECT_NEAR(squares / models.size(), 1.0 / 3, 0.03);
   }
 }
 
@@ -116,34 +113,11 @@ TEST(SceneCommand, PosesMapEveryModelVertexOntoTheScene) {
   }
 }
 
-TEST(SceneCommand, ViewRemovesTheFarSideOfAClosedMesh) {
+// Seen from z = 60 the ball keeps about its front half. Keypoints at sampled visible vertices
+// (model and scene side) are then all non-occluded and repeatable for the real evaluator.
+TEST(SceneCommand, ViewKeepsTheFrontAndTheEvaluatorFindsItAllRepeatable) {
   TempDir dir;
-  const auto result = ComposeTest(dir, {"--view", "0", "0", "60"});
-  ASSERT_EQ(result.status, 0) << result.err;
-  Mesh scene = Load(dir.file("out/data/scenes/scene_0.ply"));
-  const TestModel pose = GroundTruth(dir, "ball");
-  Mesh ball = Load(dir.file("out/data/models/ball_0.ply"));
-  // The sphere's centre is at t (its vertices are around the origin in its own frame).
-  const double centre[3] = {pose.translation[0], pose.translation[1], pose.translation[2]};
-  int visible = 0;
-  for (vtkIdType i = 0; i < ball->GetNumberOfPoints(); ++i) {
-    double p[3];
-    ball->GetPoint(i, p);
-    const std::array<double, 3> q = Mapped(pose, p);
-    if (!HasVertexAt(scene, q)) continue;
-    ++visible;
-    // Seen from z = 60, the kept half faces +z (up to the silhouette's rows).
-    EXPECT_GT(q[2] - centre[2], -0.1) << i;
-  }
-  EXPECT_GT(visible, 0.4 * ball->GetNumberOfPoints());
-  EXPECT_LT(visible, 0.6 * ball->GetNumberOfPoints());
-}
-
-// Keypoints at visible scene vertices and at the model vertices they came from: the evaluator
-// finds every one of them visible and repeated.
-TEST(SceneCommand, EvaluatorFindsSampledVisibleKeypointsAllRepeatable) {
-  TempDir dir;
-  ASSERT_EQ(ComposeTest(dir, {"--view", "1", "2", "30"}).status, 0);
+  ASSERT_EQ(ComposeTest(dir, {"--view", "0", "0", "60"}).status, 0);
   Mesh scene = Load(dir.file("out/data/scenes/scene_0.ply"));
   std::ostringstream sceneFeats;
   int sceneCount = 0;
@@ -151,18 +125,23 @@ TEST(SceneCommand, EvaluatorFindsSampledVisibleKeypointsAllRepeatable) {
     const TestModel pose = GroundTruth(dir, name);
     Mesh model = Load(dir.file("out/data/models/" + name + "_0.ply"));
     std::ostringstream feats;
-    int count = 0;
-    const vtkIdType step = std::max<vtkIdType>(1, model->GetNumberOfPoints() / 60);
-    for (vtkIdType i = 0; i < model->GetNumberOfPoints(); i += step) {
+    int count = 0, visible = 0;
+    for (vtkIdType i = 0; i < model->GetNumberOfPoints(); ++i) {
       double p[3];
       model->GetPoint(i, p);
       const std::array<double, 3> q = Mapped(pose, p);
       if (!HasVertexAt(scene, q)) continue;
+      // The ball is centred on t: its kept vertices face +z, up to the silhouette's rows.
+      EXPECT_TRUE(name != "ball" || q[2] - pose.translation[2] > -0.1) << i;
+      if (visible++ % 9 != 0) continue;
       feats << p[0] << ' ' << p[1] << ' ' << p[2] << " 1 " << i << " 1\n";
       sceneFeats << q[0] << ' ' << q[1] << ' ' << q[2] << " 1 0 1\n";
       ++count;
     }
-    ASSERT_GT(count, 3) << name;
+    if (name == "ball") {
+      EXPECT_NEAR(visible, 0.5 * model->GetNumberOfPoints(), 0.1 * visible);
+    }
+    ASSERT_GT(count, 0) << name;
     sceneCount += count;
     dir.write("feats/T_" + name + "_0.feat", std::to_string(count) + "\n" + feats.str());
   }
@@ -173,16 +152,14 @@ TEST(SceneCommand, EvaluatorFindsSampledVisibleKeypointsAllRepeatable) {
   ASSERT_EQ(run.status, 0) << run.out;
   std::istringstream table(readFile(dir.file("results/T.csv")));
   std::string row;
-  std::getline(table, row);
   int rows = 0;
-  while (std::getline(table, row)) {
+  for (std::getline(table, row); std::getline(table, row); ++rows) {
     std::vector<std::string> cells;
     std::istringstream cellStream(row);
     for (std::string cell; std::getline(cellStream, cell, ';');) cells.push_back(cell);
     ASSERT_EQ(cells.size(), 10u) << row;
     EXPECT_EQ(cells[3], cells[6]) << "repeatable = model keypoints: " << row;
     EXPECT_EQ(cells[7], cells[6]) << "non-occluded = model keypoints: " << row;
-    ++rows;
   }
   EXPECT_EQ(rows, 2);
 }
