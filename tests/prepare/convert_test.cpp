@@ -16,8 +16,10 @@ TEST(ConvertCommand, ScanAndMeshReadBackAsTheyWereLoaded) {
       "FIELDS x y z rgb\nSIZE 4 4 4 4\nTYPE F F F U\nCOUNT 1 1 1 1\nWIDTH 3\nHEIGHT 2\n"
       "POINTS 6\nDATA ascii\n0 0 1 255\n1 0 1 65280\nnan nan nan 0\n0 1 1 16711680\n"
       "1 1 1.5 0\n2 1 1 8421504\n";
-  const std::string meshPath = WritePly(Cone(12), dir.file("cone.ply"));
-  for (const std::string& input : {dir.write("scan.pcd", cloud), meshPath}) {
+  const std::string unorganised =
+      "FIELDS x y z\nWIDTH 2\nHEIGHT 1\nPOINTS 2\nDATA ascii\n1 2 3\n4 5 6\n";
+  for (const std::string& input : {dir.write("scan.pcd", cloud), dir.write("u.pcd", unorganised),
+                                   WritePly(Cone(12), dir.file("cone.ply"))}) {
     const auto result = RunPrepare({"convert", input, "out/o.ply"}, dir.path());
     ASSERT_EQ(result.status, 0) << result.err;
     Mesh original = Load(input);
@@ -27,7 +29,7 @@ TEST(ConvertCommand, ScanAndMeshReadBackAsTheyWereLoaded) {
     EXPECT_EQ(Coordinates(converted), Coordinates(original));
     EXPECT_EQ(PolygonIds(converted), PolygonIds(original));
     EXPECT_EQ(converted->GetPointData()->GetArray("RGB") != nullptr,
-              input.find(".pcd") != std::string::npos);
+              input.find("scan.pcd") != std::string::npos);
   }
 }
 
