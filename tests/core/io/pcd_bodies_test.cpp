@@ -26,64 +26,47 @@ bool IsInvalid(int entry) {
   return entry == 3 || entry == 12;
 }
 
-// An organised 5 x 4 cloud in PCL's text layout, fields `names` (x y z first, then `extra`
-// values per entry). Entries 3 and 12 are NaN points.
-std::string AsciiCloud(const std::string& names, const std::string& sizes, const std::string& types,
-                       const std::string& counts, const std::string& (*extra)(int)) {
-  std::ostringstream out;
-  out << "VERSION 0.7\nFIELDS x y z" << names << "\nSIZE 4 4 4" << sizes << "\nTYPE F F F" << types
-      << "\nCOUNT 1 1 1" << counts << "\nWIDTH " << kWidth << "\nHEIGHT " << kHeight
-      << "\nVIEWPOINT 0 0 0 1 0 0 0\nPOINTS " << kWidth * kHeight << "\nDATA ascii\n";
-  for (int e = 0; e < kWidth * kHeight; ++e) {
-    if (IsInvalid(e)) {
-      out << "nan nan nan";
-    } else {
-      out << (e % kWidth) * 0.5 << ' ' << (e / kWidth) * 0.25 << ' ' << 1 + e * 0.125;
-    }
-    out << extra(e) << '\n';
-  }
-  return out.str();
-}
-
-const std::string& NoExtra(int) {
-  static const std::string none;
-  return none;
+std::string Repeat(const char* text, int times) {
+  std::string all;
+  for (int i = 0; i < times; ++i) all += text;
+  return all;
 }
 
 // Colour of entry e: red e*10, green 255-e, blue 7.
 std::uint32_t PackedColour(int e) {
-  return (static_cast<std::uint32_t>(e * 10) << 16) | (static_cast<std::uint32_t>(255 - e) << 8) |
-         7;
-}
-
-const std::string& ColourExtra(int e) {
-  static std::string text;
-  text = " " + std::to_string(PackedColour(e) | 0xFF000000u);
-  return text;
-}
-
-const std::string& NormalsExtra(int e) {
-  static std::string text;
-  text = IsInvalid(e) ? " nan nan nan nan" : " 0 0.6 0.8 " + std::to_string(e * 0.5);
-  return text;
+  return static_cast<std::uint32_t>((e * 10) << 16 | (255 - e) << 8 | 7);
 }
 
 struct CloudCase {
-  const char* label;
-  std::string content;
+  const char* fields;  // after x y z, each a 4-byte value
+  const char* types;
   bool coloured;
 };
 
-std::vector<CloudCase> Clouds() {
-  return {
-      {"xyz", AsciiCloud("", "", "", "", &NoExtra), false},
-      {"xyz rgb", AsciiCloud(" rgb", " 4", " U", " 1", &ColourExtra), true},
-      {"xyz rgba", AsciiCloud(" rgba", " 4", " U", " 1", &ColourExtra), false},
-      {"xyz normals",
-       AsciiCloud(" normal_x normal_y normal_z curvature", " 4 4 4 4", " F F F F", " 1 1 1 1",
-                  &NormalsExtra),
-       false},
-  };
+const CloudCase kClouds[] = {{"", "", false},
+                             {" rgb", " U", true},
+                             {" rgba", " U", false},
+                             {" normal_x normal_y normal_z curvature", " F F F F", false}};
+
+// An organised 5 x 4 cloud in PCL's text layout; entries 3 and 12 are NaN points.
+std::string AsciiCloud(const CloudCase& cloud) {
+  const int extra =
+      static_cast<int>(std::count(cloud.fields, cloud.fields + std::strlen(cloud.fields), ' '));
+  std::ostringstream out;
+  out << "VERSION 0.7\nFIELDS x y z" << cloud.fields << "\nSIZE 4 4 4" << Repeat(" 4", extra)
+      << "\nTYPE F F F" << cloud.types << "\nCOUNT 1 1 1" << Repeat(" 1", extra) << "\nWIDTH "
+      << kWidth << "\nHEIGHT " << kHeight << "\nPOINTS " << kWidth * kHeight << "\nDATA ascii\n";
+  for (int e = 0; e < kWidth * kHeight; ++e) {
+    if (IsInvalid(e)) {
+      out << "nan nan nan" << Repeat(" nan", extra) << '\n';
+      continue;
+    }
+    out << (e % kWidth) * 0.5 << ' ' << (e / kWidth) * 0.25 << ' ' << 1 + e * 0.125;
+    if (extra == 1) out << ' ' << (PackedColour(e) | 0xFF000000u);
+    if (extra == 4) out << " 0 0.6 0.8 " << e * 0.5;
+    out << '\n';
+  }
+  return out.str();
 }
 
 // PCL's converter: mode 0 ascii, 1 binary, 2 binary_compressed.
@@ -149,13 +132,13 @@ std::uint32_t WordAt(const std::string& bytes, size_t at) {
 }  // namespace
 
 TEST(PcdBodies, ThreeEncodingsByPclLoadToTheSameMesh) {
-  for (const CloudCase& cloud : Clouds()) {
+  for (const CloudCase& cloud : kClouds) {
     ardentis_test::TempDir dir;
-    const std::string original = dir.write("in.pcd", cloud.content);
+    const std::string original = dir.write("in.pcd", AsciiCloud(cloud));
     Mesh reference = Own(LoadPcd(original.c_str()));
-    ExpectCloud(reference, cloud.coloured, std::string(cloud.label) + " as written");
+    ExpectCloud(reference, cloud.coloured, std::string(cloud.fields) + " as written");
     for (int mode = 0; mode < 3; ++mode) {
-      const std::string label = std::string(cloud.label) + " mode " + std::to_string(mode);
+      const std::string label = std::string(cloud.fields) + " mode " + std::to_string(mode);
       Mesh mesh = Own(LoadPcd(Convert(dir, original, mode).c_str()));
       ExpectCloud(mesh, cloud.coloured, label);
       if (mesh) {
@@ -193,7 +176,7 @@ TEST(PcdBodies, PaddingAndDoubleCoordinatesInBinary) {
 
 TEST(PcdBodies, DamagedBinaryFilesAreRefusedWithOneLine) {
   ardentis_test::TempDir dir;
-  const std::string original = dir.write("in.pcd", Clouds()[1].content);
+  const std::string original = dir.write("in.pcd", AsciiCloud(kClouds[1]));
   const std::string binary = ardentis_test::readFile(Convert(dir, original, 1));
   const std::string packed = ardentis_test::readFile(Convert(dir, original, 2));
   const size_t body = packed.find("DATA binary_compressed\n") + 23;
@@ -231,7 +214,7 @@ TEST(PcdBodies, DamagedBinaryFilesAreRefusedWithOneLine) {
 TEST(PcdBodies, DamagedCompressedFilesNeverCrash) {
   ardentis_test::TempDir dir;
   const std::string packed =
-      ardentis_test::readFile(Convert(dir, dir.write("in.pcd", Clouds()[3].content), 2));
+      ardentis_test::readFile(Convert(dir, dir.write("in.pcd", AsciiCloud(kClouds[3])), 2));
   const size_t end = packed.find_last_not_of('\0') + 1;  // the page padding adds nothing
   for (size_t at = 0; at < end; ++at) {
     for (const std::string& damaged :
