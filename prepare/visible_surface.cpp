@@ -31,7 +31,7 @@ std::vector<bool> VisibleVertices(vtkPolyData* mesh, const double viewpoint[3]) 
     mesh->GetPoint(i, vertex);
     const bool blocked = locator->IntersectWithLine(viewpoint, vertex, 0.0, t, hit, pcoords, subId,
                                                     hitCell, cell) != 0 &&
-                         t < 1.0 - 1e-6 && !CellHasPoint(mesh, hitCell, i, ids);
+                         t < 1.0 - 1e-10 && !CellHasPoint(mesh, hitCell, i, ids);
     visible[static_cast<size_t>(i)] = !blocked;
   }
   return visible;

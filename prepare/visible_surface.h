@@ -5,8 +5,8 @@
 // those the vertex belongs to: vtkStaticCellLocator::IntersectWithLine finds the segment's
 // first polygon from the viewpoint, and the vertex is visible when there is none, when that
 // polygon is one of the vertex's own, or when the hit lies at the vertex itself (within
-// 1e-6 of the segment's length, against rounding at shared edges). A polygon is kept when all
-// its vertices are visible.
+// 1e-10 of the segment's length: rounding only, so that a neighbour grazed near the
+// silhouette still hides it). A polygon is kept when all its vertices are visible.
 
 #include <vtkPolyData.h>
 #include <vtkSmartPointer.h>
