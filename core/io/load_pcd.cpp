@@ -234,8 +234,9 @@ std::string ReadCompressedBody(std::istream& in, const PcdHeader& header, long l
   const long long compressed = sizes[0], uncompressed = sizes[1];
   const long long expected =
       static_cast<long long>(header.width) * header.height * header.entryBytes;
-  if (compressed > bodyBytes - 8)
+  if (compressed > bodyBytes - 8) {
     return "compressed size " + std::to_string(compressed) + " is past the end of the file";
+  }
   if (uncompressed != expected) {
     return "uncompressed size " + std::to_string(uncompressed) +
            " is not WIDTH x HEIGHT entries of " + std::to_string(header.entryBytes) + " bytes";
