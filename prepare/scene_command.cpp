@@ -165,6 +165,9 @@ int RunSceneCommand(int argc, char** argv) {
   vtkSmartPointer<vtkPolyData> scene = ComposeScene(models);
   if (hasView) {
     const std::vector<double> view = vm["view"].as<std::vector<double>>();
+    std::printf("visibility of %lld points (about a minute per million)...\n",
+                static_cast<long long>(scene->GetNumberOfPoints()));
+    std::fflush(stdout);
     scene = VisibleSurface(scene, view.data());
     std::printf("visible from %g %g %g: %lld points\n", view[0], view[1], view[2],
                 static_cast<long long>(scene->GetNumberOfPoints()));
