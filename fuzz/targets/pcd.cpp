@@ -1,4 +1,5 @@
-// LoadPcd on arbitrary bytes: null or a consistent mesh, never a crash.
+// LoadPcd on arbitrary bytes, in every DATA mode (ascii, binary, binary_compressed with its LZF
+// stream and size words): null or a consistent mesh, never a crash.
 
 #include <vtkPolyData.h>
 

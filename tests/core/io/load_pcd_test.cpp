@@ -72,7 +72,7 @@ TEST(LoadPcd, HeaderKeywordsCommentsAndColourFlag) {
       {"FIELDS x y z rgb\r\nWIDTH 1\r\nHEIGHT 1\r\nPOINTS 1\r\nDATA ascii\r\n", true},
   };
   for (const auto& c : cases) {
-    const std::string content = c.header + (c.coloured ? "1 2 3 2.34639693e-38\n" : "1 2 3\n");
+    const std::string content = c.header + "1 2 3 2.34639693e-38\n";
     Mesh mesh = Own(LoadPcd(dir.write("h.pcd", content).c_str()));
     ASSERT_TRUE(mesh) << c.header;
     ASSERT_EQ(mesh->GetNumberOfPoints(), 1);
@@ -92,8 +92,8 @@ TEST(LoadPcd, DamagedFilesGiveNullAndOneLineNamingFileAndProblem) {
       {"WIDTH 1\nHEIGHT 1\nPOINTS 1\n", "header has no DATA line"},
       {"WIDTH -2\nHEIGHT 1\nPOINTS 1\nDATA ascii\n", "WIDTH value -2 is out of range"},
       {"WIDTH abc\nHEIGHT 1\nPOINTS 1\nDATA ascii\n", "WIDTH value 'abc' is not a number"},
-      {"WIDTH 1\nHEIGHT 1\nPOINTS 1\nDATA binary\nxyz", "DATA mode 'binary' is not supported"},
-      {"WIDTH 1\nHEIGHT 1\nPOINTS 1\nDATA binary_compressed\n", "DATA mode 'binary_compressed'"},
+      {"WIDTH 1\nHEIGHT 1\nPOINTS 1\nDATA text\n1 2 3\n", "DATA mode 'text' is not supported"},
+      {"WIDTH 1\nHEIGHT 1\nPOINTS 1\nDATA binary\nxyz", "1 entries cannot fit in the file"},
       {"WIDTH 20000\nHEIGHT 1000\nPOINTS 1\nDATA ascii\n1 2 3\n", "cannot fit in the file"},
       {"WIDTH 2000000\nHEIGHT 1000\nPOINTS 1\nDATA ascii\n1 2 3\n", "is too large"},
       {Header("FIELDS x y z", 3, 1, 3) + "1 2 3\n4 5 6\n", "body ends after 2 of 3 entries"},

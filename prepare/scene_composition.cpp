@@ -1,0 +1,112 @@
+#include "prepare/scene_composition.h"
+
+#include <vtkCellArray.h>
+#include <vtkFloatArray.h>
+#include <vtkIdList.h>
+#include <vtkPoints.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <random>
+
+#include "core/rigid_transform.h"
+
+namespace Ostrel {
+namespace Prepare {
+namespace {
+
+const double kPi = 3.14159265358979323846;
+
+double Uniform(std::mt19937_64& bits) {
+  return static_cast<double>(bits() >> 11) / 9007199254740992.0;  // [0, 1), 53 bits
+}
+
+void UniformRotation(std::mt19937_64& bits, float rotation[9]) {
+  const double u1 = Uniform(bits), u2 = Uniform(bits), u3 = Uniform(bits);
+  const double a = std::sqrt(1.0 - u1), b = std::sqrt(u1);
+  const double x = a * std::sin(2 * kPi * u2), y = a * std::cos(2 * kPi * u2);
+  const double z = b * std::sin(2 * kPi * u3), w = b * std::cos(2 * kPi * u3);
+  const double r[9] = {1 - 2 * (y * y + z * z), 2 * (x * y - z * w),     2 * (x * z + y * w),
+                       2 * (x * y + z * w),     1 - 2 * (x * x + z * z), 2 * (y * z - x * w),
+                       2 * (x * z - y * w),     2 * (y * z + x * w),     1 - 2 * (x * x + y * y)};
+  for (int k = 0; k < 9; ++k) rotation[k] = static_cast<float>(r[k]);
+}
+
+// The model's points as packed floats, rotated by the evaluator's own routine.
+std::vector<float> RotatedPoints(const PlacedModel& model) {
+  const vtkIdType n = model.mesh->GetNumberOfPoints();
+  std::vector<float> points(static_cast<size_t>(3 * n));
+  for (vtkIdType i = 0; i < n; ++i) {
+    double p[3];
+    model.mesh->GetPoint(i, p);
+    for (int k = 0; k < 3; ++k) points[static_cast<size_t>(3 * i + k)] = static_cast<float>(p[k]);
+  }
+  Core::Impl::Rotate3x3(points.data(), static_cast<int>(n), model.rotation);
+  return points;
+}
+
+// Bounding sphere of packed points: centre of the bounding box, farthest point's distance.
+void BoundingSphere(const std::vector<float>& points, double centre[3], double& radius) {
+  double low[3], high[3];
+  std::fill(low, low + 3, std::numeric_limits<double>::max());
+  std::fill(high, high + 3, std::numeric_limits<double>::lowest());
+  for (size_t i = 0; i < points.size(); ++i) {
+    low[i % 3] = std::min(low[i % 3], static_cast<double>(points[i]));
+    high[i % 3] = std::max(high[i % 3], static_cast<double>(points[i]));
+  }
+  radius = 0.0;
+  for (int k = 0; k < 3; ++k) centre[k] = points.empty() ? 0.0 : (low[k] + high[k]) / 2;
+  for (size_t i = 0; i + 2 < points.size(); i += 3) {
+    double squared = 0.0;
+    for (int k = 0; k < 3; ++k) squared += std::pow(points[i + k] - centre[k], 2);
+    radius = std::max(radius, std::sqrt(squared));
+  }
+}
+
+}  // namespace
+
+void PlaceModels(std::vector<PlacedModel>& models, std::uint64_t seed, double spacing) {
+  std::mt19937_64 bits(seed);
+  double previousEdge = 0.0;  // x where the previous sphere ends
+  for (size_t m = 0; m < models.size(); ++m) {
+    UniformRotation(bits, models[m].rotation);
+    double centre[3], radius = 0.0;
+    BoundingSphere(RotatedPoints(models[m]), centre, radius);
+    const double x = m == 0 ? 0.0 : previousEdge + spacing + radius;
+    const double target[3] = {x, 0.0, 0.0};
+    for (int k = 0; k < 3; ++k)
+      models[m].translation[k] = static_cast<float>(target[k] - centre[k]);
+    previousEdge = x + radius;
+  }
+}
+
+vtkSmartPointer<vtkPolyData> ComposeScene(const std::vector<PlacedModel>& models) {
+  auto coordinates = vtkSmartPointer<vtkFloatArray>::New();
+  coordinates->SetNumberOfComponents(3);
+  auto polygons = vtkSmartPointer<vtkCellArray>::New();
+  vtkIdType offset = 0;
+  for (const PlacedModel& model : models) {
+    std::vector<float> points = RotatedPoints(model);
+    const int n = static_cast<int>(points.size() / 3);
+    Core::Impl::Translate(points.data(), n, model.translation);
+    for (int i = 0; i < n; ++i)
+      coordinates->InsertNextTypedTuple(&points[3 * static_cast<size_t>(i)]);
+    vtkCellArray* cells = model.mesh->GetPolys();
+    auto ids = vtkSmartPointer<vtkIdList>::New();
+    for (cells->InitTraversal(); cells->GetNextCell(ids);) {
+      for (vtkIdType k = 0; k < ids->GetNumberOfIds(); ++k) ids->SetId(k, ids->GetId(k) + offset);
+      polygons->InsertNextCell(ids);
+    }
+    offset += n;
+  }
+  auto points = vtkSmartPointer<vtkPoints>::New();
+  points->SetData(coordinates);
+  auto scene = vtkSmartPointer<vtkPolyData>::New();
+  scene->SetPoints(points);
+  scene->SetPolys(polygons);
+  return scene;
+}
+
+}  // namespace Prepare
+}  // namespace Ostrel
