@@ -49,19 +49,6 @@ Keyword MatchKeyword(const std::string& key) {
   return Keyword::Other;
 }
 
-// Fields of a line: trimmed, split at runs of blanks, tabs and carriage returns.
-std::vector<std::string> SplitFields(const std::string& line) {
-  std::vector<std::string> fields;
-  const char* separators = " \t\r\n\v\f";
-  size_t start = line.find_first_not_of(separators);
-  while (start != std::string::npos) {
-    const size_t end = line.find_first_of(" \t\r\n\v\f", start);
-    fields.push_back(line.substr(start, end - start));
-    start = end == std::string::npos ? end : line.find_first_not_of(separators, end);
-  }
-  return fields;
-}
-
 // A count in base 10 (trailing text after the digits is ignored); `key` names it in problems.
 std::string ParseNumber(const std::string& key, const std::string& text, int& value) {
   char* end = nullptr;
@@ -264,7 +251,7 @@ std::string ReadPcdHeader(std::istream& in, long long fileSize, PcdHeader& heade
   HeaderState state;
   std::string line;
   while (!state.seenData && std::getline(in, line)) {
-    const std::vector<std::string> fields = SplitFields(line);
+    const std::vector<std::string> fields = SplitWords(line);
     if (fields.empty() || fields[0][0] == '#') continue;
     const std::string problem = ApplyLine(fields, header, state);
     if (!problem.empty()) return problem;
