@@ -109,8 +109,10 @@ bool noForeignOptions(const po::variables_map& vm, const po::options_description
 bool positive(const po::variables_map& vm, const char* name, bool zeroAllowed = false) {
   const double value = vm[name].as<double>();
   if (value > 0.0 || (zeroAllowed && value == 0.0)) return true;
-  return refuse("--" + std::string(name) + " must be " + (zeroAllowed ? "0 or more" : "positive") +
-                ", not " + std::to_string(value));
+  std::ostringstream text;
+  text << "--" << name << " must be " << (zeroAllowed ? "0 or more" : "positive") << ", not "
+       << value;
+  return refuse(text.str());
 }
 
 bool positiveInt(const po::variables_map& vm, const char* name) {
