@@ -7,7 +7,6 @@
 #include <pcl/features/normal_3d_omp.h>
 #include <pcl/filters/uniform_sampling.h>
 #include <pcl/keypoints/harris_3d.h>
-#include <pcl/keypoints/iss_3d.h>
 #include <pcl/keypoints/sift_keypoint.h>
 #include <pcl/point_types.h>
 #include <pcl/search/kdtree.h>
@@ -16,6 +15,8 @@
 
 #include <climits>
 #include <cmath>
+
+#include "detect/iss_keypoints.h"
 
 namespace Ostrel {
 namespace Detect {
@@ -49,28 +50,21 @@ Feature3D vertexKeypoint(const Cloud& cloud, int index, double scale, double sco
   return keypoint;
 }
 
-// PCL's ISS keeps each point's third eigenvalue (its saliency) to itself; it is the score.
-class ISSWithSaliency : public pcl::ISSKeypoint3D<pcl::PointXYZ, pcl::PointXYZ> {
- public:
-  double saliency(int index) const { return third_eigen_value_[index]; }
-};
-
+// ISS through ISSKeypoints, which gives PCL's ISSKeypoint3D's keypoints in less time (the tests
+// hold it to PCL's class). Score: the third eigenvalue, the saliency ISS ranks points by.
 bool detectISS(const Cloud::Ptr& cloud, const DetectorSettings& settings, double mr,
                std::vector<Feature3D>& keypoints) {
-  ISSWithSaliency iss;
-  iss.setSearchMethod(
-      pcl::search::KdTree<pcl::PointXYZ>::Ptr(new pcl::search::KdTree<pcl::PointXYZ>));
-  iss.setSalientRadius(settings.radius * mr);
-  iss.setNonMaxRadius(settings.nonMaxRadius * mr);
-  iss.setThreshold21(settings.gamma21);
-  iss.setThreshold32(settings.gamma32);
-  iss.setMinNeighbors(settings.minNeighbors);
-  iss.setNumberOfThreads(settings.threads);
-  iss.setInputCloud(cloud);
-  Cloud found;
-  iss.compute(found);
-  for (const int index : iss.getKeypointsIndices()->indices) {
-    keypoints.push_back(vertexKeypoint(*cloud, index, settings.radius * mr, iss.saliency(index)));
+  std::vector<float> xyz;
+  xyz.reserve(3 * cloud->size());
+  for (const pcl::PointXYZ& p : *cloud) xyz.insert(xyz.end(), {p.x, p.y, p.z});
+  const ISSParameters parameters = {settings.radius * mr,  settings.nonMaxRadius * mr,
+                                    settings.gamma21,      settings.gamma32,
+                                    settings.minNeighbors, settings.threads};
+  std::vector<int> indices;
+  std::vector<double> saliency;
+  ISSKeypoints(xyz, parameters, indices, saliency);
+  for (const int index : indices) {
+    keypoints.push_back(vertexKeypoint(*cloud, index, settings.radius * mr, saliency[index]));
   }
   return true;
 }
