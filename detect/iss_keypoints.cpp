@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <utility>
 
 namespace Ostrel {
@@ -11,12 +12,19 @@ namespace Detect {
 
 namespace {
 
-// Points bucketed in cubic cells no smaller than the largest search radius, so that a search
-// visits the 27 cells around its point. Cells are stored densely: their side grows for meshes
-// whose extent would need more than kMaxCells of them.
+// A neighbour as one sortable number: the squared distance's bits (a float >= 0 orders as its
+// bits do) above the point's index, so that sorting the numbers sorts by distance, then index.
+using Neighbour = std::uint64_t;
+int indexOf(Neighbour n) {
+  return static_cast<int>(n & 0xffffffffu);
+}
+
+// Points bucketed in cubic cells, each cell's coordinates stored together. A search visits the
+// rows of cells its sphere reaches. Cells are stored densely: their side grows for meshes whose
+// extent would need more than kCellsPerAxis^3 of them.
 class Grid {
  public:
-  Grid(const std::vector<float>& xyz, double radius) : xyz_(xyz) {
+  Grid(const std::vector<float>& xyz, double side) {
     const std::size_t n = xyz.size() / 3;
     for (int a = 0; a < 3; ++a) {
       low_[a] = high_[a] = n ? xyz[a] : 0.0f;
@@ -27,7 +35,7 @@ class Grid {
     }
     double extent = 0.0;
     for (int a = 0; a < 3; ++a) extent = std::max(extent, double(high_[a]) - low_[a]);
-    side_ = std::max(radius, extent / kCellsPerAxis);
+    side_ = std::max(side, extent / kCellsPerAxis);
     for (int a = 0; a < 3; ++a) size_[a] = int((double(high_[a]) - low_[a]) / side_) + 1;
     start_.assign(std::size_t(size_[0]) * size_[1] * size_[2] + 1, 0);
     std::vector<std::int64_t> cellOf(n);
@@ -38,40 +46,65 @@ class Grid {
     }
     for (std::size_t c = 1; c < start_.size(); ++c) start_[c] += start_[c - 1];
     members_.resize(n);
+    cellXyz_.resize(3 * n);
     std::vector<std::int64_t> next(start_.begin(), start_.end() - 1);
-    for (std::size_t i = 0; i < n; ++i) members_[next[cellOf[i]]++] = int(i);
+    for (std::size_t i = 0; i < n; ++i) {
+      const std::int64_t k = next[cellOf[i]]++;
+      members_[k] = int(i);
+      std::copy(&xyz[3 * i], &xyz[3 * i + 3], &cellXyz_[3 * k]);
+    }
   }
 
-  // The points closer than `radius` to point `query` (itself included), as (squared distance,
-  // index) sorted as PCL sorts its kd-tree results. Distances are computed as FLANN's L2_Simple
-  // computes them, so that the "< radius^2" test keeps exactly the same points.
-  void neighbours(int query, double radius, std::vector<std::pair<float, int>>& found) const {
+  // The points closer than `radius` to `q` (a point of the grid finds itself), with the squared
+  // distances computed as FLANN's L2_Simple computes them, so that the "< radius^2" test keeps
+  // exactly PCL's points. With `sorted`, in the order of PCL's sorted kd-tree results.
+  void neighbours(const float* q, double radius, bool sorted, std::vector<Neighbour>& found) const {
     found.clear();
     const float limit = static_cast<float>(radius * radius);
-    const float* q = &xyz_[3 * std::size_t(query)];
+    // Cells are skipped only when their box is clearly out of reach: the slack covers the
+    // rounding of float distances and of the cell a point was put in.
+    const double reach = radius * radius * (1.0 + 1e-5);
+    const int span = int(std::ceil(radius / side_));
     int c[3];
     cell(q, c);
-    for (int z = std::max(c[2] - 1, 0); z <= std::min(c[2] + 1, size_[2] - 1); ++z) {
-      for (int y = std::max(c[1] - 1, 0); y <= std::min(c[1] + 1, size_[1] - 1); ++y) {
+    for (int z = std::max(c[2] - span, 0); z <= std::min(c[2] + span, size_[2] - 1); ++z) {
+      const double dz = gap(q, 2, z);
+      for (int y = std::max(c[1] - span, 0); y <= std::min(c[1] + span, size_[1] - 1); ++y) {
+        const double rest = reach - dz * dz - gap(q, 1, y) * gap(q, 1, y);
+        if (rest < 0.0) continue;
+        const double half = std::sqrt(rest) + 1e-6 * side_;
+        const int x0 = std::max(int(std::floor((q[0] - half - low_[0]) / side_)), 0);
+        const int x1 = std::min(int((q[0] + half - low_[0]) / side_), size_[0] - 1);
+        if (x0 > x1) continue;
         const std::int64_t row = (std::int64_t(z) * size_[1] + y) * size_[0];
-        const int x0 = std::max(c[0] - 1, 0), x1 = std::min(c[0] + 1, size_[0] - 1);
         for (std::int64_t k = start_[row + x0]; k < start_[row + x1 + 1]; ++k) {
-          const int j = members_[k];
-          const float* p = &xyz_[3 * std::size_t(j)];
+          const float* p = &cellXyz_[3 * k];
           float distance = 0.0f;
           for (int a = 0; a < 3; ++a) {
             const float d = q[a] - p[a];
             distance += d * d;
           }
-          if (distance < limit) found.emplace_back(distance, j);
+          if (distance < limit) found.push_back(key(distance, members_[k]));
         }
       }
     }
-    std::sort(found.begin(), found.end());
+    if (sorted) std::sort(found.begin(), found.end());
   }
 
  private:
   static constexpr double kCellsPerAxis = 512.0;
+
+  static Neighbour key(float distance, int index) {
+    std::uint32_t bits;
+    std::memcpy(&bits, &distance, sizeof bits);
+    return (Neighbour(bits) << 32) | static_cast<std::uint32_t>(index);
+  }
+
+  // Distance along `axis` from q to cell `index` of that axis, less a slack; 0 inside it.
+  double gap(const float* q, int axis, int index) const {
+    const double from = low_[axis] + index * side_, to = from + side_;
+    return std::max(0.0, std::max(from - q[axis], q[axis] - to) - 1e-6 * side_);
+  }
 
   std::int64_t cell(const float* p, int c[3]) const {
     for (int a = 0; a < 3; ++a) {
@@ -80,24 +113,24 @@ class Grid {
     return (std::int64_t(c[2]) * size_[1] + c[1]) * size_[0] + c[0];
   }
 
-  const std::vector<float>& xyz_;
   float low_[3], high_[3];
   double side_;
   int size_[3];
   std::vector<std::int64_t> start_;  // cell c holds members_[start_[c] .. start_[c + 1])
-  std::vector<int> members_;
+  std::vector<int> members_;         // point indices, cell by cell
+  std::vector<float> cellXyz_;       // their coordinates, in the same order
 };
 
 // PCL's scatter matrix: the sum, in neighbour order and in double, of the outer products of
 // the offsets from the point; zero below the fewest neighbours.
 Eigen::Matrix3d scatter(const std::vector<float>& xyz, int index,
-                        const std::vector<std::pair<float, int>>& neighbours, int minNeighbors) {
+                        const std::vector<Neighbour>& neighbours, int minNeighbors) {
   Eigen::Matrix3d m = Eigen::Matrix3d::Zero();
   if (static_cast<int>(neighbours.size()) < minNeighbors) return m;
   const double centre[3] = {xyz[3 * index], xyz[3 * index + 1], xyz[3 * index + 2]};
   double cov[9] = {};
   for (const auto& neighbour : neighbours) {
-    const float* p = &xyz[3 * std::size_t(neighbour.second)];
+    const float* p = &xyz[3 * std::size_t(indexOf(neighbour))];
     const double point[3] = {p[0], p[1], p[2]};
     for (int i = 0; i < 3; ++i) {
       for (int j = 0; j < 3; ++j) cov[i * 3 + j] += (point[i] - centre[i]) * (point[j] - centre[j]);
@@ -121,29 +154,29 @@ double saliencyOf(const Eigen::Matrix3d& scatterMatrix, const ISSParameters& p) 
 void ISSKeypoints(const std::vector<float>& xyz, const ISSParameters& parameters,
                   std::vector<int>& keypoints, std::vector<double>& saliency) {
   const int n = static_cast<int>(xyz.size() / 3);
-  const Grid grid(xyz, std::max(parameters.salientRadius, parameters.nonMaxRadius));
+  // Cells of half the salient radius: a search then visits little more than its sphere.
+  const Grid grid(xyz, parameters.salientRadius / 2);
   saliency.assign(n, 0.0);
 #pragma omp parallel num_threads(parameters.threads)
   {
-    std::vector<std::pair<float, int>> found;
+    std::vector<Neighbour> found;
 #pragma omp for schedule(dynamic, 256)
     for (int i = 0; i < n; ++i) {
-      grid.neighbours(i, parameters.salientRadius, found);
+      grid.neighbours(&xyz[3 * std::size_t(i)], parameters.salientRadius, true, found);
       saliency[i] = saliencyOf(scatter(xyz, i, found, parameters.minNeighbors), parameters);
     }
   }
   std::vector<char> isMax(n, 0);
 #pragma omp parallel num_threads(parameters.threads)
   {
-    std::vector<std::pair<float, int>> found;
+    std::vector<Neighbour> found;
 #pragma omp for schedule(dynamic, 256)
     for (int i = 0; i < n; ++i) {
       if (!(saliency[i] > 0.0)) continue;
-      grid.neighbours(i, parameters.nonMaxRadius, found);
+      grid.neighbours(&xyz[3 * std::size_t(i)], parameters.nonMaxRadius, false, found);
       if (static_cast<int>(found.size()) < parameters.minNeighbors) continue;
-      isMax[i] = std::none_of(found.begin(), found.end(), [&](const std::pair<float, int>& j) {
-        return saliency[i] < saliency[j.second];
-      });
+      isMax[i] = std::none_of(found.begin(), found.end(),
+                              [&](Neighbour j) { return saliency[i] < saliency[indexOf(j)]; });
     }
   }
   keypoints.clear();
