@@ -5,70 +5,44 @@
 #include <vtkPoints.h>
 
 #include <algorithm>
-#include <fstream>
-#include <sstream>
 
 #include "detect/box_mesh.h"
 #include "support/run_process.h"
 #include "support/temp_dir.h"
 
+using ardentis_detect_test::WritePly;
 using ardentis_test::ProcessResult;
 using ardentis_test::readFile;
 using ardentis_test::TempDir;
 
 namespace {
 
-// A box whose vertices are moved by a few 1/32 (exact in float) as a function of where they
-// are, so that its keypoints do not depend on float ties.
-vtkSmartPointer<vtkPolyData> bumpyBox(const std::array<int, 3>& sizes) {
-  vtkSmartPointer<vtkPolyData> box = ardentis_detect_test::BoxMesh(sizes);
-  for (vtkIdType i = 0; i < box->GetNumberOfPoints(); ++i) {
-    double p[3];
-    box->GetPoint(i, p);
-    const int hash = int(p[0] * 31 + p[1] * 17 + p[2] * 7) % 9;
-    for (double& c : p) c += (hash - 4) / 32.0;
-    box->GetPoints()->SetPoint(i, p);
-  }
-  return box;
-}
-
-// The pose of the ground truth files: a quarter turn about z, then `shift` (exact in float).
-vtkSmartPointer<vtkPolyData> posed(vtkPolyData* model, double shift) {
-  auto copy = vtkSmartPointer<vtkPolyData>::New();
-  copy->DeepCopy(model);
-  for (vtkIdType i = 0; i < copy->GetNumberOfPoints(); ++i) {
-    double p[3];
-    copy->GetPoint(i, p);
-    const double q[3] = {-p[1] + shift, p[0] + shift, p[2] + shift};
-    copy->GetPoints()->SetPoint(i, q);
-  }
-  return copy;
-}
-
 // Two models and a noise-free scene holding both, unoccluded and far apart.
 class DetectRun : public ::testing::Test {
  protected:
   void SetUp() override {
     auto scene = vtkSmartPointer<vtkAppendPolyData>::New();
-    const char* names[2] = {"box", "slab"};
-    const std::array<int, 3> sizes[2] = {{40, 32, 24}, {30, 26, 20}};
     std::string ini = "[SCENE]\nPATH = scenes/scene.ply\n[MODELS]\nNUMBER = 2\n";
     for (int m = 0; m < 2; ++m) {
-      const vtkSmartPointer<vtkPolyData> model = bumpyBox(sizes[m]);
-      ASSERT_TRUE(ardentis_detect_test::WritePly(
-          model, dir.write("data/models/" + std::string(names[m]) + "_0.ply", "")));
-      const double shift = 100.0 * m;
-      std::ostringstream pose;
-      pose << "0 -1 0 " << shift << "\n1 0 0 " << shift << "\n0 0 1 " << shift << "\n";
-      dir.write("data/gt/" + std::string(names[m]) + ".txt", pose.str());
-      ini += "MODEL_" + std::to_string(m) + " = models/" + names[m] + ".ply\nMODEL_" +
-             std::to_string(m) + "_GROUNDTRUTH = gt/" + names[m] + ".txt\n";
-      scene->AddInputData(posed(model, shift));
+      const std::string name = m ? "slab" : "box", id = std::to_string(m);
+      const vtkSmartPointer<vtkPolyData> model = ardentis_detect_test::BoxMesh(
+          m ? std::array<int, 3>{30, 26, 20} : std::array<int, 3>{40, 32, 24}, {0, 0, 0}, 0.1);
+      ASSERT_TRUE(WritePly(model, dir.write("data/models/" + name + "_0.ply", "")));
+      const std::string shift = std::to_string(100 * m);
+      dir.write("data/gt/" + name + ".txt",
+                "0 -1 0 " + shift + "\n1 0 0 " + shift + "\n0 0 1 " + shift + "\n");
+      ini += "MODEL_" + id + " = models/" + name + ".ply\nMODEL_" + id + "_GROUNDTRUTH = gt/" +
+             name + ".txt\n";
+      auto posed = vtkSmartPointer<vtkPolyData>::New();  // a quarter turn about z, then the shift
+      posed->DeepCopy(model);
+      for (vtkIdType i = 0; i < model->GetNumberOfPoints(); ++i) {
+        const double* p = model->GetPoint(i);
+        posed->GetPoints()->SetPoint(i, -p[1] + 100 * m, p[0] + 100 * m, p[2] + 100 * m);
+      }
+      scene->AddInputData(posed);
     }
     scene->Update();
-    dir.write("data/scenes/scene_0.ply", "");
-    ASSERT_TRUE(
-        ardentis_detect_test::WritePly(scene->GetOutput(), dir.file("data/scenes/scene_0.ply")));
+    ASSERT_TRUE(WritePly(scene->GetOutput(), dir.write("data/scenes/scene_0.ply", "")));
     dir.write("test.ini", ini);
   }
 
