@@ -54,8 +54,8 @@ po::options_description detectorOptions(const DetectorSettings& d) {
   // clang-format off
   options.add_options()
       ("nonMaxRadius", po::value<double>()->default_value(d.nonMaxRadius), "iss: non-maximum radius")
-      ("gamma21", po::value<double>()->default_value(d.gamma21), "iss: largest ratio l2/l1")
-      ("gamma32", po::value<double>()->default_value(d.gamma32), "iss: largest ratio l3/l2")
+      ("gamma21", po::value<double>()->default_value(d.gamma21, "0.975"), "iss: largest ratio l2/l1")
+      ("gamma32", po::value<double>()->default_value(d.gamma32, "0.975"), "iss: largest ratio l3/l2")
       ("minNeighbors", po::value<int>()->default_value(d.minNeighbors), "iss: fewest neighbours")
       ("method", po::value<std::string>()->default_value(d.method),
        "harris3d: harris, noble, lowe, tomasi or curvature")
@@ -214,7 +214,7 @@ ParseOutcome ParseDetectOptions(int argc, char** argv, DetectOptions& options) {
     return ParseOutcome::Refused;
   }
   if (vm.count("help")) {
-    std::cout << kUsage << "\n" << all << "\n";
+    std::cout << kUsage << all << "\n";
     return ParseOutcome::HelpShown;
   }
   if (!readDetector(vm, options) || !noForeignOptions(vm, detector, options.settings.detector) ||
