@@ -19,6 +19,39 @@ int indexOf(Neighbour n) {
   return static_cast<int>(n & 0xffffffffu);
 }
 
+float distanceOf(Neighbour n) {
+  const std::uint32_t bits = static_cast<std::uint32_t>(n >> 32);
+  float distance;
+  std::memcpy(&distance, &bits, sizeof distance);
+  return distance;
+}
+
+// Sorts neighbours closer than sqrt(limit) in linear expected time: on a surface the squared
+// distances spread evenly over [0, limit), so buckets of equal width hold a few each; the
+// bucket of a distance grows with it, so an insertion sort of the bucketed list moves each
+// neighbour within its bucket only.
+void sortNeighbours(std::vector<Neighbour>& found, float limit) {
+  thread_local std::vector<Neighbour> sorted;
+  thread_local std::vector<int> start;
+  const int buckets = static_cast<int>(found.size()) / 2 + 1;
+  const float scale = buckets / limit;
+  const auto bucketOf = [&](Neighbour n) {
+    return std::min(int(distanceOf(n) * scale), buckets - 1);
+  };
+  start.assign(buckets + 1, 0);
+  for (const Neighbour n : found) ++start[bucketOf(n) + 1];
+  for (int b = 0; b < buckets; ++b) start[b + 1] += start[b];
+  sorted.resize(found.size());
+  for (const Neighbour n : found) sorted[start[bucketOf(n)]++] = n;
+  for (std::size_t k = 1; k < sorted.size(); ++k) {  // insertion sort: each bucket is short
+    const Neighbour n = sorted[k];
+    std::size_t j = k;
+    for (; j > 0 && n < sorted[j - 1]; --j) sorted[j] = sorted[j - 1];
+    sorted[j] = n;
+  }
+  found.swap(sorted);
+}
+
 // Points bucketed in cubic cells, each cell's coordinates stored together. A search visits the
 // rows of cells its sphere reaches. Cells are stored densely: their side grows for meshes whose
 // extent would need more than kCellsPerAxis^3 of them.
@@ -88,7 +121,7 @@ class Grid {
         }
       }
     }
-    if (sorted) std::sort(found.begin(), found.end());
+    if (sorted) sortNeighbours(found, limit);
   }
 
  private:
