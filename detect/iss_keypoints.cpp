@@ -35,6 +35,10 @@ void sortNeighbours(std::vector<Neighbour>& found, float limit) {
   thread_local std::vector<int> start;
   const int buckets = static_cast<int>(found.size()) / 2 + 1;
   const float scale = buckets / limit;
+  if (!std::isfinite(scale)) {  // a radius so small that its square is not a normal float
+    std::sort(found.begin(), found.end());
+    return;
+  }
   const auto bucketOf = [&](Neighbour n) {
     return std::min(int(distanceOf(n) * scale), buckets - 1);
   };
