@@ -67,7 +67,7 @@ po::options_description detectorOptions(const DetectorSettings& d) {
       ("octaves", po::value<int>()->default_value(d.octaves), "sift3d: number of octaves")
       ("scalesPerOctave", po::value<int>()->default_value(d.scalesPerOctave),
        "sift3d: scales per octave")
-      ("minContrast", po::value<double>()->default_value(d.minContrast, "0.001"),
+      ("minContrast", po::value<double>()->default_value(d.minContrast, "0.0001"),
        "sift3d: smallest curvature contrast (>= 0, no unit)");
   // clang-format on
   return options;
