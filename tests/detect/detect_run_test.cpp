@@ -97,7 +97,7 @@ TEST_F(DetectRun, OneOrTwoThreadsWriteTheSameBytes) {
 
 // Every refusal: one line on standard error naming the problem, a defined status.
 TEST_F(DetectRun, RefusesBadInputWithOneLineAndItsStatus) {
-  dir.write("not-a-directory", "x");
+  dir.write("not-a-dir", "x");
   dir.write("short.ini", "[SCENE]\nPATH = scenes/scene.ply\n[MODELS]\nNUMBER = 3\n");
   const struct {
     std::vector<std::string> args;
@@ -105,40 +105,28 @@ TEST_F(DetectRun, RefusesBadInputWithOneLineAndItsStatus) {
     std::string message;
     std::string out = "";  // the evaluator's configuration reader says why on standard output
   } cases[] = {
-      {{"--detector", "sobel"},
-       2,
-       "unknown detector 'sobel'; known: iss, harris3d, sift3d, uniform"},
-      {{"--detector", "iss", "-r", "0"}, 2, "--radius must be positive, not 0"},
-      {{"--detector", "iss", "--nonMaxRadius", "-1"}, 2, "--nonMaxRadius must be positive, not -1"},
-      {{"--detector", "sift3d", "--octaves", "0"}, 2, "--octaves must be positive, not 0"},
-      {{"--detector", "iss", "--method", "noble"},
-       2,
-       "--method is an option of harris3d, not of iss"},
-      {{"--detector", "harris3d", "--method", "best"},
-       2,
+      // clang-format off
+      {{"-d", "sobel"}, 2, "unknown detector 'sobel'; known: iss, harris3d, sift3d, uniform"},
+      {{"-d", "iss", "-r", "0"}, 2, "--radius must be positive, not 0"},
+      {{"-d", "iss", "--nonMaxRadius", "-1"}, 2, "--nonMaxRadius must be positive, not -1"},
+      {{"-d", "sift3d", "--octaves", "0"}, 2, "--octaves must be positive, not 0"},
+      {{"-d", "iss", "--method", "noble"}, 2, "--method is an option of harris3d, not of iss"},
+      {{"-d", "harris3d", "--method", "best"}, 2,
        "unknown --method 'best'; known: harris, noble, lowe, tomasi, curvature"},
-      {{"--detector", "iss", "--threads", "0"}, 2, "--threads must be positive, not 0"},
-      {{"--detector", "iss", "-C", "short.ini"},
-       2,
-       "the test configuration short.ini cannot be used",
+      {{"-d", "iss", "--threads", "0"}, 2, "--threads must be positive, not 0"},
+      {{"-d", "iss", "-C", "short.ini"}, 2, "the test configuration short.ini cannot be used",
        "Missing key \"MODELS.MODEL_0\" in config file short.ini"},
-      {{"--detector", "iss", "-C", "none.ini"},
-       2,
-       "the test configuration none.ini cannot be used",
+      {{"-d", "iss", "-C", "none.ini"}, 2, "the test configuration none.ini cannot be used",
        "Problems opening config file none.ini"},
-      {{"--detector", "iss", "-n", "0.7"},
-       1,
-       "cannot load the scene mesh ./data/scenes/scene_0.7.ply"},
-      {{"--detector", "iss", "-S", "not-a-directory"},
-       3,
-       "cannot create the saving directory not-a-directory"},
+      {{"-d", "iss", "-n", "0.7"}, 1, "cannot load the scene mesh ./data/scenes/scene_0.7.ply"},
+      {{"-d", "iss", "-S", "not-a-dir"}, 3, "cannot create the saving directory not-a-dir"},
+      // clang-format on
   };
   for (const auto& c : cases) {
     const ProcessResult result = detect(c.args);
     EXPECT_EQ(result.status, c.status) << c.message << "\n" << result.err;
     EXPECT_EQ(result.err, "ardentis-detect: " + c.message + "\n");
     EXPECT_NE(result.out.find(c.out), std::string::npos) << result.out;
-    EXPECT_NE(result.err.find(c.message), std::string::npos) << result.err;
   }
   const ProcessResult help = detect({"--help"});
   EXPECT_EQ(help.status, 0);
