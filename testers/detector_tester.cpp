@@ -40,9 +40,8 @@ std::string IDetectorTester::getOutputFilename(boost::program_options::variables
 void IDetectorTester::extract(TestModel& model) {
   if (model.name.empty()) model.name = Ostrel::Testers::Impl::MeshNameFromPath(model.meshPath);
 
-  std::string path = savingPath + "/" + getDetectorNickname();
-  if (radius > 0) path += "_R-" + std::to_string(radius);
-  path += "_" + model.name + ".feat";
+  const std::string path = Ostrel::Testers::Impl::KeypointFilePath(
+      savingPath, getDetectorNickname(), radius, model.name);
 
   Ostrel::LocalFeatures::Impl::Feature3D* keypoints = nullptr;
   const int count = load(path.c_str(), keypoints, false);

@@ -12,6 +12,13 @@ std::string MeshNameFromPath(const std::string& meshPath) {
   return name;
 }
 
+std::string KeypointFilePath(const std::string& savingPath, const std::string& detectorID,
+                             int radius, const std::string& meshName) {
+  std::string path = savingPath + "/" + detectorID;
+  if (radius > 0) path += "_R-" + std::to_string(radius);
+  return path + "_" + meshName + ".feat";
+}
+
 }  // namespace Impl
 }  // namespace Testers
 }  // namespace Ostrel

@@ -12,6 +12,12 @@ namespace Impl {
 // '.' on): ./data/bunny_0.ply gives bunny_0, a.b/c gives c.
 std::string MeshNameFromPath(const std::string& meshPath);
 
+// Where a detector's keypoints for one mesh are kept: <savingPath>/<detectorID>[_R-<radius>]_
+// <meshName>.feat, the radius part only when `radius` > 0. Shared by the evaluator, which reads
+// these files, and by the tools that write them.
+std::string KeypointFilePath(const std::string& savingPath, const std::string& detectorID,
+                             int radius, const std::string& meshName);
+
 }  // namespace Impl
 }  // namespace Testers
 }  // namespace Ostrel

@@ -1,0 +1,202 @@
+// The PCL detectors. Every PCL template the tool instantiates lives in this file: they are slow
+// to compile, and one translation unit compiles them once.
+
+#include "detect/detectors.h"
+
+#include <pcl/common/common.h>
+#include <pcl/features/normal_3d_omp.h>
+#include <pcl/filters/uniform_sampling.h>
+#include <pcl/keypoints/harris_3d.h>
+#include <pcl/keypoints/sift_keypoint.h>
+#include <pcl/point_types.h>
+#include <pcl/search/kdtree.h>
+#include <vtkPoints.h>
+#include <vtkPolyData.h>
+
+#include <climits>
+#include <cmath>
+
+#include "detect/iss_keypoints.h"
+
+namespace Ostrel {
+namespace Detect {
+
+namespace {
+
+using LocalFeatures::Impl::Feature3D;
+using Cloud = pcl::PointCloud<pcl::PointXYZ>;
+
+Cloud::Ptr verticesOf(vtkPolyData* mesh) {
+  Cloud::Ptr cloud(new Cloud);
+  const vtkIdType count = mesh->GetNumberOfPoints();
+  cloud->resize(static_cast<std::size_t>(count));
+  for (vtkIdType i = 0; i < count; ++i) {
+    double p[3];
+    mesh->GetPoint(i, p);
+    (*cloud)[i] =
+        pcl::PointXYZ(static_cast<float>(p[0]), static_cast<float>(p[1]), static_cast<float>(p[2]));
+  }
+  return cloud;
+}
+
+Feature3D vertexKeypoint(const Cloud& cloud, int index, double scale, double score) {
+  Feature3D keypoint;
+  keypoint.x = cloud[index].x;
+  keypoint.y = cloud[index].y;
+  keypoint.z = cloud[index].z;
+  keypoint.scale = static_cast<float>(scale);
+  keypoint.index = index;
+  keypoint.score = static_cast<float>(score);
+  return keypoint;
+}
+
+// ISS through ISSKeypoints, which gives PCL's ISSKeypoint3D's keypoints in less time (the tests
+// hold it to PCL's class). Score: the third eigenvalue, the saliency ISS ranks points by.
+bool detectISS(const Cloud::Ptr& cloud, const DetectorSettings& settings, double mr,
+               std::vector<Feature3D>& keypoints) {
+  std::vector<float> xyz;
+  xyz.reserve(3 * cloud->size());
+  for (const pcl::PointXYZ& p : *cloud) xyz.insert(xyz.end(), {p.x, p.y, p.z});
+  const ISSParameters parameters = {settings.radius * mr,  settings.nonMaxRadius * mr,
+                                    settings.gamma21,      settings.gamma32,
+                                    settings.minNeighbors, settings.threads};
+  std::vector<int> indices;
+  std::vector<double> saliency;
+  ISSKeypoints(xyz, parameters, indices, saliency);
+  for (const int index : indices) {
+    keypoints.push_back(vertexKeypoint(*cloud, index, settings.radius * mr, saliency[index]));
+  }
+  return true;
+}
+
+pcl::HarrisKeypoint3D<pcl::PointXYZ, pcl::PointXYZI>::ResponseMethod harrisMethod(
+    const std::string& name) {
+  using Harris = pcl::HarrisKeypoint3D<pcl::PointXYZ, pcl::PointXYZI>;
+  if (name == "noble") return Harris::NOBLE;
+  if (name == "lowe") return Harris::LOWE;
+  if (name == "tomasi") return Harris::TOMASI;
+  if (name == "curvature") return Harris::CURVATURE;
+  return Harris::HARRIS;
+}
+
+// Normals at `radius`, estimated in parallel: the same per-point computation Harris would run
+// on one thread when given none.
+pcl::PointCloud<pcl::Normal>::Ptr normalsOf(const Cloud::Ptr& cloud, double radius,
+                                            unsigned threads) {
+  pcl::NormalEstimationOMP<pcl::PointXYZ, pcl::Normal> estimation(threads);
+  estimation.setInputCloud(cloud);
+  estimation.setSearchMethod(
+      pcl::search::KdTree<pcl::PointXYZ>::Ptr(new pcl::search::KdTree<pcl::PointXYZ>));
+  estimation.setRadiusSearch(radius);
+  pcl::PointCloud<pcl::Normal>::Ptr normals(new pcl::PointCloud<pcl::Normal>);
+  estimation.compute(*normals);
+  return normals;
+}
+
+bool detectHarris(const Cloud::Ptr& cloud, const DetectorSettings& settings, double mr,
+                  std::vector<Feature3D>& keypoints) {
+  const double radius = settings.radius * mr;
+  pcl::HarrisKeypoint3D<pcl::PointXYZ, pcl::PointXYZI> harris(
+      harrisMethod(settings.method), static_cast<float>(radius),
+      static_cast<float>(settings.threshold));
+  harris.setSearchMethod(
+      pcl::search::KdTree<pcl::PointXYZ>::Ptr(new pcl::search::KdTree<pcl::PointXYZ>));
+  harris.setRadius(static_cast<float>(radius));
+  harris.setNonMaxSupression(true);
+  harris.setRefine(false);                      // keypoints stay vertices, so they have an index
+  harris.setNumberOfThreads(settings.threads);  // PCL's default, 0, is not "all cores" here
+  harris.setInputCloud(cloud);
+  harris.setNormals(normalsOf(cloud, radius, settings.threads));
+  pcl::PointCloud<pcl::PointXYZI> found;
+  harris.compute(found);
+  const pcl::Indices& indices = harris.getKeypointsIndices()->indices;
+  for (std::size_t k = 0; k < found.size() && k < indices.size(); ++k) {
+    keypoints.push_back(vertexKeypoint(*cloud, indices[k], radius, found[k].intensity));
+  }
+  return true;
+}
+
+// SIFT works on a scalar per point: PCL's field selector for PointNormal takes the curvature.
+bool detectSIFT(const Cloud::Ptr& cloud, const DetectorSettings& settings, double mr,
+                std::vector<Feature3D>& keypoints) {
+  const pcl::PointCloud<pcl::Normal>::Ptr normals =
+      normalsOf(cloud, settings.normalRadius * mr, settings.threads);
+  pcl::PointCloud<pcl::PointNormal>::Ptr withCurvature(new pcl::PointCloud<pcl::PointNormal>);
+  pcl::concatenateFields(*cloud, *normals, *withCurvature);
+
+  pcl::SIFTKeypoint<pcl::PointNormal, pcl::PointWithScale> sift;
+  sift.setSearchMethod(
+      pcl::search::KdTree<pcl::PointNormal>::Ptr(new pcl::search::KdTree<pcl::PointNormal>));
+  sift.setScales(static_cast<float>(settings.minScale * mr), settings.octaves,
+                 settings.scalesPerOctave);
+  sift.setMinimumContrast(static_cast<float>(settings.minContrast));
+  sift.setInputCloud(withCurvature);
+  pcl::PointCloud<pcl::PointWithScale> found;
+  sift.compute(found);
+  for (const pcl::PointWithScale& point : found) {
+    Feature3D keypoint;  // SIFT's points are voxel centroids, not vertices: index -1, score 0
+    keypoint.x = point.x;
+    keypoint.y = point.y;
+    keypoint.z = point.z;
+    keypoint.scale = point.scale;
+    keypoints.push_back(keypoint);
+  }
+  return true;
+}
+
+// PCL's uniform sampling numbers its cells with an int and does not check that they fit.
+bool gridFits(const Cloud& cloud, double leaf) {
+  pcl::PointXYZ low, high;
+  pcl::getMinMax3D(cloud, low, high);
+  double cells = 1.0;
+  for (int axis = 0; axis < 3; ++axis) {
+    cells *= std::floor((high.data[axis] - low.data[axis]) / leaf) + 2.0;
+  }
+  return cells < static_cast<double>(INT_MAX);
+}
+
+bool detectUniform(const Cloud::Ptr& cloud, const DetectorSettings& settings, double mr,
+                   std::vector<Feature3D>& keypoints, std::string& error) {
+  const double leaf = settings.radius * mr;
+  if (!gridFits(*cloud, leaf)) {
+    error = "the uniform grid of this mesh would have too many cells; use a larger radius";
+    return false;
+  }
+  pcl::UniformSampling<pcl::PointXYZ> sampling(true);  // true: keep the removed indices
+  sampling.setRadiusSearch(leaf);
+  sampling.setInputCloud(cloud);
+  Cloud kept;
+  sampling.filter(kept);
+  // The vertices kept are those not removed; their positions are read from the input.
+  std::vector<bool> removed(cloud->size(), false);
+  for (const int index : *sampling.getRemovedIndices()) removed[index] = true;
+  for (std::size_t i = 0; i < cloud->size(); ++i) {
+    if (!removed[i]) keypoints.push_back(vertexKeypoint(*cloud, static_cast<int>(i), leaf, 0.0));
+  }
+  return true;
+}
+
+}  // namespace
+
+bool DetectKeypoints(vtkPolyData* mesh, const DetectorSettings& settings, double mr,
+                     std::vector<Feature3D>& keypoints, std::string& error) {
+  keypoints.clear();
+  if (mesh == nullptr || mesh->GetNumberOfPoints() == 0) {
+    error = "the mesh has no vertices";
+    return false;
+  }
+  if (!(mr > 0.0) || !std::isfinite(mr)) {
+    error = "the mesh resolution is not a positive number";
+    return false;
+  }
+  const Cloud::Ptr cloud = verticesOf(mesh);
+  if (settings.detector == "iss") return detectISS(cloud, settings, mr, keypoints);
+  if (settings.detector == "harris3d") return detectHarris(cloud, settings, mr, keypoints);
+  if (settings.detector == "sift3d") return detectSIFT(cloud, settings, mr, keypoints);
+  if (settings.detector == "uniform") return detectUniform(cloud, settings, mr, keypoints, error);
+  error = "unknown detector " + settings.detector;
+  return false;
+}
+
+}  // namespace Detect
+}  // namespace Ostrel

@@ -1,0 +1,5 @@
+#include "detect/run_detection.h"
+
+int main(int argc, char** argv) {
+  return Ostrel::Detect::RunDetection(argc, argv);
+}

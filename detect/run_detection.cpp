@@ -1,0 +1,153 @@
+#include "detect/run_detection.h"
+
+#include <sys/stat.h>
+#include <vtkPolyData.h>
+#include <vtkSmartPointer.h>
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "core/clean_poly_data.h"
+#include "core/io/create_parent_directory.h"
+#include "core/io/load_poly_data.h"
+#include "core/mesh_resolution.h"
+#include "detect/detect_options.h"
+#include "detect/detectors.h"
+#include "detect/keypoint_file.h"
+#include "driver/scene_and_models.h"
+#include "testers/mesh_name.h"
+
+namespace Ostrel {
+namespace Detect {
+
+namespace {
+
+using LocalFeatures::Impl::Feature3D;
+using Mesh = vtkSmartPointer<vtkPolyData>;
+
+struct MeshToDetect {
+  std::string path;  // ./data/... with its noise suffix
+  Mesh mesh;
+};
+
+void fail(const std::string& message) {
+  std::fflush(stdout);
+  std::fprintf(stderr, "ardentis-detect: %s\n", message.c_str());
+}
+
+// Loads and cleans the mesh exactly as ardentis does before reading its keypoints.
+Mesh loadCleaned(const std::string& path) {
+  std::fflush(stdout);  // the reader's own messages come after the lines printed so far
+  Mesh mesh = Mesh::Take(Core::Impl::LoadPolyData(path.c_str()));
+  if (mesh) Core::Impl::CleanPolyData(mesh, true, 0.0, true);
+  return mesh;
+}
+
+// merge: use the driver's
+// The mean of compute_mesh_resolution over the cleaned models, as ardentis prints it as "Mean
+// models' resolution".
+double meanModelResolution(const std::vector<MeshToDetect>& cleanedModels) {
+  double sum = 0.0;
+  for (const MeshToDetect& model : cleanedModels) {
+    sum += Core::Impl::compute_mesh_resolution(model.mesh);
+  }
+  return cleanedModels.empty() ? 0.0 : sum / static_cast<double>(cleanedModels.size());
+}
+
+bool loadModels(const DetectOptions& options, std::vector<MeshToDetect>& models) {
+  const int count = options.configuration["MODELS.NUMBER"].as<int>();
+  for (int i = 0; i < count; ++i) {
+    const std::string key = "MODELS.MODEL_" + std::to_string(i);
+    MeshToDetect model{meshPathWithNoise(options.configuration[key].as<std::string>(), "0"), {}};
+    model.mesh = loadCleaned(model.path);
+    if (!model.mesh) {
+      fail("cannot load the model mesh " + model.path);
+      return false;
+    }
+    models.push_back(model);
+  }
+  return true;
+}
+
+bool savingDirectoryReady(const std::string& directory) {
+  Core::Impl::CreateParentDirectory((directory + "/file").c_str());
+  struct stat info;
+  if (stat(directory.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+    fail("cannot create the saving directory " + directory);
+    return false;
+  }
+  return true;
+}
+
+// Detects on one mesh, writes its file and prints its line; returns the exit status.
+int detectAndWrite(const DetectOptions& options, double mr, const MeshToDetect& mesh) {
+  const auto start = std::chrono::steady_clock::now();
+  std::vector<Feature3D> keypoints;
+  std::string error;
+  if (!DetectKeypoints(mesh.mesh, options.settings, mr, keypoints, error)) {
+    fail(mesh.path + ": " + error);
+    return kMeshUnreadable;
+  }
+  SortKeypoints(keypoints);
+  const std::string name = Testers::Impl::MeshNameFromPath(mesh.path);
+  const std::string path = Testers::Impl::KeypointFilePath(options.savingPath, options.detectorID,
+                                                           options.fileRadius, name);
+  if (!WriteKeypointFile(path, keypoints, error)) {
+    fail(error);
+    return kCannotWrite;
+  }
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  std::printf("%s: %ld vertices, %zu keypoints, %.2f s%s\n", name.c_str(),
+              static_cast<long>(mesh.mesh->GetNumberOfPoints()), keypoints.size(), seconds,
+              keypoints.empty() ? " (ardentis refuses a file without keypoints)" : "");
+  std::fflush(stdout);
+  return kDone;
+}
+
+}  // namespace
+
+int RunDetection(int argc, char** argv) {
+  DetectOptions options;
+  switch (ParseDetectOptions(argc, argv, options)) {
+    case ParseOutcome::HelpShown:
+      return kDone;
+    case ParseOutcome::Refused:
+      return kBadCommandLine;
+    case ParseOutcome::Run:
+      break;
+  }
+  if (!savingDirectoryReady(options.savingPath)) return kCannotWrite;
+
+  std::vector<MeshToDetect> models;
+  if (!loadModels(options, models)) return kMeshUnreadable;
+  const double mr = meanModelResolution(models);
+  std::printf("Mean models' resolution: %f\n", mr);
+  std::fflush(stdout);
+  if (!(mr > 0.0)) {
+    fail("the models have no edges, so there is no mesh resolution to measure radii in");
+    return kMeshUnreadable;
+  }
+
+  for (const MeshToDetect& model : models) {
+    const int status = detectAndWrite(options, mr, model);
+    if (status != kDone) return status;
+  }
+  const std::string scenePath = options.configuration["SCENE.PATH"].as<std::string>();
+  for (const std::string& noise : options.noiseLevels) {
+    MeshToDetect scene{meshPathWithNoise(scenePath, noise), {}};
+    scene.mesh = loadCleaned(scene.path);
+    if (!scene.mesh) {
+      fail("cannot load the scene mesh " + scene.path);
+      return kMeshUnreadable;
+    }
+    const int status = detectAndWrite(options, mr, scene);
+    if (status != kDone) return status;
+  }
+  return kDone;
+}
+
+}  // namespace Detect
+}  // namespace Ostrel

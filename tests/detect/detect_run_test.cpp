@@ -1,0 +1,136 @@
+// ardentis-detect run for real in a temporary data set, then ardentis on what it wrote.
+
+#include <gtest/gtest.h>
+#include <vtkAppendPolyData.h>
+#include <vtkPoints.h>
+
+#include <algorithm>
+
+#include "detect/box_mesh.h"
+#include "support/run_process.h"
+#include "support/temp_dir.h"
+
+using ardentis_detect_test::WritePly;
+using ardentis_test::ProcessResult;
+using ardentis_test::readFile;
+using ardentis_test::TempDir;
+
+namespace {
+
+// Two models and a noise-free scene holding both, unoccluded and far apart.
+class DetectRun : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    auto scene = vtkSmartPointer<vtkAppendPolyData>::New();
+    std::string ini = "[SCENE]\nPATH = scenes/scene.ply\n[MODELS]\nNUMBER = 2\n";
+    for (int m = 0; m < 2; ++m) {
+      const std::string name = m ? "slab" : "box", id = std::to_string(m);
+      const vtkSmartPointer<vtkPolyData> model = ardentis_detect_test::BoxMesh(
+          m ? std::array<int, 3>{30, 26, 20} : std::array<int, 3>{40, 32, 24}, {0, 0, 0}, 0.1);
+      ASSERT_TRUE(WritePly(model, dir.write("data/models/" + name + "_0.ply", "")));
+      const std::string shift = std::to_string(100 * m);
+      dir.write("data/gt/" + name + ".txt",
+                "0 -1 0 " + shift + "\n1 0 0 " + shift + "\n0 0 1 " + shift + "\n");
+      ini += "MODEL_" + id + " = models/" + name + ".ply\nMODEL_" + id + "_GROUNDTRUTH = gt/" +
+             name + ".txt\n";
+      auto posed = vtkSmartPointer<vtkPolyData>::New();  // a quarter turn about z, then the shift
+      posed->DeepCopy(model);
+      for (vtkIdType i = 0; i < model->GetNumberOfPoints(); ++i) {
+        const double* p = model->GetPoint(i);
+        posed->GetPoints()->SetPoint(i, -p[1] + 100 * m, p[0] + 100 * m, p[2] + 100 * m);
+      }
+      scene->AddInputData(posed);
+    }
+    scene->Update();
+    ASSERT_TRUE(WritePly(scene->GetOutput(), dir.write("data/scenes/scene_0.ply", "")));
+    dir.write("test.ini", ini);
+  }
+
+  ProcessResult detect(std::vector<std::string> args) const {
+    for (const char* option : {"-C", "-S"}) {
+      if (std::find(args.begin(), args.end(), option) == args.end()) {
+        args.insert(args.end(), {option, option[1] == 'C' ? "test.ini" : "feats"});
+      }
+    }
+    return ardentis_test::runProcess(ARDENTIS_DETECT_BINARY, args, dir.path());
+  }
+
+  TempDir dir;
+};
+
+TEST_F(DetectRun, EvaluatorFindsTheFilesAndEveryKeypointRepeats) {
+  const ProcessResult detected = detect({"--detector", "iss", "-n", "0", "-r", "5"});
+  ASSERT_EQ(detected.status, 0) << detected.err;
+  EXPECT_EQ(detected.out.rfind("Mean models' resolution: ", 0), 0u) << detected.out;
+  for (const char* mesh : {"\nbox_0: ", "\nslab_0: ", "\nscene_0: "}) {
+    EXPECT_NE(detected.out.find(mesh), std::string::npos) << detected.out;
+  }
+  const ProcessResult evaluated =
+      ardentis_test::runArdentis({"-C", "test.ini", "-S", "feats", "-O", "results", "--detectorID",
+                                  "ISS3D", "-r", "5", "-n", "0"},
+                                 dir.path());
+  ASSERT_EQ(evaluated.status, 0) << evaluated.out << evaluated.err;
+  // Both print the same mesh resolution, to the digit.
+  const std::string mr = detected.out.substr(25, detected.out.find('\n') - 25);
+  EXPECT_NE(evaluated.out.find("Mean models' resolution: " + mr + "\n"), std::string::npos);
+  EXPECT_NE(evaluated.out.find("Model 0 repeatability :1.000000"), std::string::npos)
+      << evaluated.out;
+  EXPECT_NE(evaluated.out.find("Model 1 repeatability :1.000000"), std::string::npos)
+      << evaluated.out;
+  const std::string table = readFile(dir.file("results/ISS3D.csv"));
+  EXPECT_EQ(std::count(table.begin(), table.end(), '\n'), 3) << table;  // header and two models
+}
+
+TEST_F(DetectRun, OneOrTwoThreadsWriteTheSameBytes) {
+  for (const char* detector : {"iss", "harris3d"}) {
+    const std::string one = std::string("feats/") + detector + "1", two = one + "2";
+    ASSERT_EQ(detect({"--detector", detector, "-n", "0", "--threads", "1", "-S", one}).status, 0);
+    ASSERT_EQ(detect({"--detector", detector, "-n", "0", "--threads", "2", "-S", two}).status, 0);
+    const std::string id = detector[0] == 'i' ? "ISS3D" : "HARRIS3D";
+    for (const char* mesh : {"_box_0.feat", "_slab_0.feat", "_scene_0.feat"}) {
+      const std::string a = readFile(dir.file(one + "/" + id + mesh));
+      EXPECT_FALSE(a.empty());
+      EXPECT_EQ(a, readFile(dir.file(two + "/" + id + mesh))) << detector << mesh;
+    }
+  }
+}
+
+// Every refusal: one line on standard error naming the problem, a defined status.
+TEST_F(DetectRun, RefusesBadInputWithOneLineAndItsStatus) {
+  dir.write("not-a-dir", "x");
+  dir.write("short.ini", "[SCENE]\nPATH = scenes/scene.ply\n[MODELS]\nNUMBER = 3\n");
+  const struct {
+    std::vector<std::string> args;
+    int status;
+    std::string message;
+    std::string out = "";  // the evaluator's configuration reader says why on standard output
+  } cases[] = {
+      // clang-format off
+      {{"-d", "sobel"}, 2, "unknown detector 'sobel'; known: iss, harris3d, sift3d, uniform"},
+      {{"-d", "iss", "-r", "0"}, 2, "--radius must be positive, not 0"},
+      {{"-d", "iss", "--nonMaxRadius", "-1"}, 2, "--nonMaxRadius must be positive, not -1"},
+      {{"-d", "sift3d", "--octaves", "0"}, 2, "--octaves must be positive, not 0"},
+      {{"-d", "iss", "--method", "noble"}, 2, "--method is an option of harris3d, not of iss"},
+      {{"-d", "harris3d", "--method", "best"}, 2,
+       "unknown --method 'best'; known: harris, noble, lowe, tomasi, curvature"},
+      {{"-d", "iss", "--threads", "0"}, 2, "--threads must be positive, not 0"},
+      {{"-d", "iss", "-C", "short.ini"}, 2, "the test configuration short.ini cannot be used",
+       "Missing key \"MODELS.MODEL_0\" in config file short.ini"},
+      {{"-d", "iss", "-C", "none.ini"}, 2, "the test configuration none.ini cannot be used",
+       "Problems opening config file none.ini"},
+      {{"-d", "iss", "-n", "0.7"}, 1, "cannot load the scene mesh ./data/scenes/scene_0.7.ply"},
+      {{"-d", "iss", "-S", "not-a-dir"}, 3, "cannot create the saving directory not-a-dir"},
+      // clang-format on
+  };
+  for (const auto& c : cases) {
+    const ProcessResult result = detect(c.args);
+    EXPECT_EQ(result.status, c.status) << c.message << "\n" << result.err;
+    EXPECT_EQ(result.err, "ardentis-detect: " + c.message + "\n");
+    EXPECT_NE(result.out.find(c.out), std::string::npos) << result.out;
+  }
+  const ProcessResult help = detect({"--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.out.find("--nonMaxRadius arg (=4)"), std::string::npos) << help.out;
+}
+
+}  // namespace
