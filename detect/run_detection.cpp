@@ -12,10 +12,11 @@
 #include "core/clean_poly_data.h"
 #include "core/io/create_parent_directory.h"
 #include "core/io/load_poly_data.h"
-#include "core/mesh_resolution.h"
+#include "config/config_keys.h"
 #include "detect/detect_options.h"
 #include "detect/detectors.h"
 #include "detect/keypoint_file.h"
+#include "driver/run_stages.h"
 #include "driver/scene_and_models.h"
 #include "testers/mesh_name.h"
 
@@ -45,29 +46,25 @@ Mesh loadCleaned(const std::string& path) {
   return mesh;
 }
 
-// merge: use the driver's
-// The mean of compute_mesh_resolution over the cleaned models, as ardentis prints it as "Mean
-// models' resolution".
-double meanModelResolution(const std::vector<MeshToDetect>& cleanedModels) {
-  double sum = 0.0;
-  for (const MeshToDetect& model : cleanedModels) {
-    sum += Core::Impl::compute_mesh_resolution(model.mesh);
-  }
-  return cleanedModels.empty() ? 0.0 : sum / static_cast<double>(cleanedModels.size());
-}
-
-bool loadModels(const DetectOptions& options, std::vector<MeshToDetect>& models) {
+// Loads every model, then cleans and measures them with the run's own stage, so that `mr` is
+// exactly the "Mean models' resolution" ardentis prints.
+bool loadModels(const DetectOptions& options, std::vector<MeshToDetect>& models, double& mr) {
+  RunRecords records;  // releases its references on every way out; `models` keeps its own
   const int count = options.configuration["MODELS.NUMBER"].as<int>();
   for (int i = 0; i < count; ++i) {
-    const std::string key = "MODELS.MODEL_" + std::to_string(i);
-    MeshToDetect model{meshPathWithNoise(options.configuration[key].as<std::string>(), "0"), {}};
-    model.mesh = loadCleaned(model.path);
+    TestModel model;
+    model.meshPath = meshPathWithNoise(options.configuration[modelKey(i)].as<std::string>(), "0");
+    std::fflush(stdout);  // the reader's own messages come after the lines printed so far
+    model.mesh = Core::Impl::LoadPolyData(model.meshPath.c_str());
     if (!model.mesh) {
-      fail("cannot load the model mesh " + model.path);
+      fail("cannot load the model mesh " + model.meshPath);
       return false;
     }
-    models.push_back(model);
+    records.models.push_back(model);
   }
+  std::vector<double> resolutions;
+  mr = measureModels(records.models, resolutions);
+  for (const TestModel& model : records.models) models.push_back({model.meshPath, Mesh(model.mesh)});
   return true;
 }
 
@@ -122,8 +119,8 @@ int RunDetection(int argc, char** argv) {
   if (!savingDirectoryReady(options.savingPath)) return kCannotWrite;
 
   std::vector<MeshToDetect> models;
-  if (!loadModels(options, models)) return kMeshUnreadable;
-  const double mr = meanModelResolution(models);
+  double mr = 0.0;
+  if (!loadModels(options, models, mr)) return kMeshUnreadable;
   std::printf("Mean models' resolution: %f\n", mr);
   std::fflush(stdout);
   if (!(mr > 0.0)) {
