@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "config/parse_options.h"
+#include "testers/mesh_name.h"
 
 namespace po = boost::program_options;
 
@@ -176,9 +177,7 @@ bool readRun(const po::variables_map& vm, DetectOptions& options) {
                                          : std::vector<double>{0.1};
   for (const double level : levels) {
     if (!(level >= 0.0)) return refuse("--sigmaSceneNoise must be 0 or more");
-    std::ostringstream text;  // as ardentis names the scene of a noise level
-    text << level;
-    options.noiseLevels.push_back(text.str());
+    options.noiseLevels.push_back(Testers::Impl::NoiseLevelName(level));
   }
   return true;
 }

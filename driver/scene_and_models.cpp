@@ -9,6 +9,7 @@
 
 #include "config/config_keys.h"
 #include "core/io/load_poly_data.h"
+#include "testers/mesh_name.h"
 
 namespace {
 
@@ -102,9 +103,8 @@ bool loadScene(boost::program_options::variables_map& vm, TestModel& scene) {
   if (!configuredString(vm, "SCENE.PATH", configuredScene)) return false;
 
   scene.noiseSigma = vm["sigmaSceneNoise"].as<double>();
-  std::ostringstream noise;
-  noise << scene.noiseSigma;
-  scene.meshPath = meshPathWithNoise(configuredScene, noise.str());
+  scene.meshPath =
+      meshPathWithNoise(configuredScene, Ostrel::Testers::Impl::NoiseLevelName(scene.noiseSigma));
 
   std::printf("Loading scene...\n   %s\n", scene.meshPath.c_str());
   scene.mesh = loadPlyMesh(scene.meshPath);

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "grid/atomic_file.h"
+#include "core/io/atomic_file.h"
 #include "grid/merge.h"
 #include "grid/run_program.h"
 
@@ -135,7 +135,7 @@ bool runWithSlurm(const GridSettings& grid, const std::vector<Stage>& stages, in
   std::error_code ignored;  // a directory that cannot be made fails the script's writing below
   std::filesystem::create_directories(resultsPath(grid, "slurm"), ignored);
   const std::string script = resultsPath(grid, "slurm/array.sh");
-  const std::string error = writeFileAtomically(script, kArrayScript);
+  const std::string error = Core::Impl::WriteFileAtomically(script, kArrayScript);
   if (!error.empty()) {
     std::fprintf(stderr, "ardentis-grid: %s\n", error.c_str());
     return false;

@@ -8,6 +8,8 @@
 #include <set>
 #include <sstream>
 
+#include "testers/mesh_name.h"
+
 namespace Ostrel {
 namespace Grid {
 
@@ -163,8 +165,6 @@ void readGridSection(const std::string& file, const ptree& section, GridSettings
 
 }  // namespace
 
-// merge: the evaluator writes a scene's noise into its file name by streaming the double
-// (driver/scene_and_models.cpp, loadScene); once it exposes that as a function, use it here.
 std::string canonicalNumber(const std::string& value) {
   std::istringstream in(value);
   in.imbue(std::locale::classic());
@@ -173,10 +173,7 @@ std::string canonicalNumber(const std::string& value) {
   if (!in || in.peek() != std::char_traits<char>::eof() || !std::isfinite(number)) {
     throw std::invalid_argument(value);
   }
-  std::ostringstream out;
-  out.imbue(std::locale::classic());
-  out << number;
-  return out.str();
+  return Testers::Impl::NoiseLevelName(number);
 }
 
 GridSettings readGridFile(const std::string& path) {

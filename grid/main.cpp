@@ -7,10 +7,11 @@
 #include <iostream>
 #include <set>
 
-#include "grid/atomic_file.h"
+#include "core/io/atomic_file.h"
 #include "grid/engines.h"
 #include "grid/grid_file.h"
 #include "grid/merge.h"
+#include "grid/read_lines.h"
 #include "grid/run_program.h"
 #include "grid/tasks.h"
 
@@ -132,7 +133,8 @@ std::vector<Stage> writeManifests(const GridSettings& grid, const TaskPlan& plan
         stage.lines.push_back(i + 1);
       }
     }
-    const std::string error = writeFileAtomically(stage.manifest, manifestText(*tasks));
+    const std::string error =
+        Ostrel::Core::Impl::WriteFileAtomically(stage.manifest, manifestText(*tasks));
     if (!error.empty()) {
       std::fprintf(stderr, "ardentis-grid: %s\n", error.c_str());
       return {};

@@ -3,7 +3,9 @@
 #include <filesystem>
 #include <map>
 
-#include "grid/atomic_file.h"
+#include "core/io/atomic_file.h"
+#include "grid/read_lines.h"
+#include "testers/mesh_name.h"
 
 namespace Ostrel {
 namespace Grid {
@@ -83,11 +85,9 @@ MergeResult mergeResults(const GridSettings& grid, const TaskPlan& plan) {
   for (const std::string& id : order) {
     const Table& table = tables[id];
     if (table.header.empty()) continue;
-    // merge: "<outputPath>/<detectorID>.csv" is the evaluator's table name (testers'
-    // getOutputFilename, which needs a tester and options); expose it as a plain function.
-    const std::string path = grid.results + "/" + id + ".csv";
+    const std::string path = Testers::Impl::ResultsTablePath(grid.results, id);
     const std::string error =
-        writeFileAtomically(inWorkDir(grid, path), table.header + "\n" + table.rows);
+        Core::Impl::WriteFileAtomically(inWorkDir(grid, path), table.header + "\n" + table.rows);
     if (!error.empty()) {
       result.errors.push_back(error);
       continue;

@@ -18,6 +18,7 @@
 #include "prepare/gaussian_noise.h"
 #include "prepare/mean_model_resolution.h"
 #include "prepare/test_configuration.h"
+#include "testers/mesh_name.h"
 
 namespace po = boost::program_options;
 
@@ -44,12 +45,6 @@ po::options_description NoiseOptions() {
 }
 
 // The evaluator's naming of noise levels: the value as a stream prints it (%g).
-std::string NoiseName(double sigma) {
-  std::ostringstream name;
-  name << sigma;
-  return name.str();
-}
-
 std::string ParseLevels(const std::vector<std::string>& texts, std::vector<double>& levels) {
   for (const std::string& text : texts) {
     double sigma = 0.0;
@@ -80,7 +75,8 @@ std::string Resolution(const po::variables_map& vm, const TestConfiguration& con
 int WriteLevels(vtkPolyData* scene, const std::string& configuredScene,
                 const std::vector<double>& levels, double resolution, std::uint64_t seed) {
   for (double sigma : levels) {
-    const std::string path = meshPathWithNoise(configuredScene, NoiseName(sigma));
+    const std::string path =
+        meshPathWithNoise(configuredScene, Testers::Impl::NoiseLevelName(sigma));
     if (sigma == 0.0) {
       std::printf("%s is the scene itself: left as it is\n", path.c_str());
       continue;
@@ -93,8 +89,8 @@ int WriteLevels(vtkPolyData* scene, const std::string& configuredScene,
       ReportProblem(kCommand, problem);
       return 1;
     }
-    std::printf("%s: sigma %s x %g = %g\n", path.c_str(), NoiseName(sigma).c_str(), resolution,
-                sigma * resolution);
+    std::printf("%s: sigma %s x %g = %g\n", path.c_str(),
+                Testers::Impl::NoiseLevelName(sigma).c_str(), resolution, sigma * resolution);
     std::fflush(stdout);
   }
   return 0;

@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "core/clean_poly_data.h"
+#include "core/io/atomic_file.h"
+#include "core/io/create_parent_directory.h"
 #include "core/io/load_poly_data.h"
 #include "core/io/read_support.h"
 #include "prepare/atomic_output.h"
@@ -116,6 +118,12 @@ bool Written(const std::string& problem, const std::string& path) {
   return true;
 }
 
+// Text files of the composed test, in directories made on the way.
+std::string WriteTextFile(const std::string& path, const std::string& content) {
+  Core::Impl::CreateParentDirectory(path.c_str());
+  return Core::Impl::WriteFileAtomically(path, content);
+}
+
 int WriteTest(const std::string& directory, const std::vector<PlacedModel>& models,
               vtkPolyData* scene) {
   const std::string data = directory + "/data/";
@@ -123,14 +131,14 @@ int WriteTest(const std::string& directory, const std::vector<PlacedModel>& mode
     const std::string meshPath = data + "models/" + model.name + "_0.ply";
     const std::string truthPath = data + "gt/" + model.name + ".txt";
     if (!Written(WritePlyAtomically(model.mesh, meshPath), meshPath) ||
-        !Written(WriteTextAtomically(GroundTruthText(model), truthPath), truthPath)) {
+        !Written(WriteTextFile(truthPath, GroundTruthText(model)), truthPath)) {
       return 1;
     }
   }
   const std::string scenePath = data + "scenes/scene_0.ply";
   const std::string iniPath = directory + "/test.ini";
   if (!Written(WritePlyAtomically(scene, scenePath), scenePath) ||
-      !Written(WriteTextAtomically(TestConfigurationText(models), iniPath), iniPath)) {
+      !Written(WriteTextFile(iniPath, TestConfigurationText(models)), iniPath)) {
     return 1;
   }
   return 0;

@@ -31,8 +31,8 @@ IDetectorTester::IDetectorTester(std::string& savingPath, double meshResolution,
 IDetectorTester::~IDetectorTester() = default;
 
 std::string IDetectorTester::getOutputFilename(boost::program_options::variables_map& vm) {
-  const std::string path =
-      vm["outputPath"].as<std::string>() + "/" + getDetectorNickname() + ".csv";
+  const std::string path = Ostrel::Testers::Impl::ResultsTablePath(
+      vm["outputPath"].as<std::string>(), getDetectorNickname());
   Ostrel::Core::Impl::CreateParentDirectory(path.c_str());
   return path;
 }

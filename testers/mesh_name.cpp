@@ -1,5 +1,8 @@
 #include "testers/mesh_name.h"
 
+#include <locale>
+#include <sstream>
+
 namespace Ostrel {
 namespace Testers {
 namespace Impl {
@@ -17,6 +20,17 @@ std::string KeypointFilePath(const std::string& savingPath, const std::string& d
   std::string path = savingPath + "/" + detectorID;
   if (radius > 0) path += "_R-" + std::to_string(radius);
   return path + "_" + meshName + ".feat";
+}
+
+std::string NoiseLevelName(double sigma) {
+  std::ostringstream name;
+  name.imbue(std::locale::classic());
+  name << sigma;
+  return name.str();
+}
+
+std::string ResultsTablePath(const std::string& outputPath, const std::string& detectorID) {
+  return outputPath + "/" + detectorID + ".csv";
 }
 
 }  // namespace Impl

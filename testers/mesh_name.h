@@ -1,6 +1,7 @@
 #pragma once
-// The name of a mesh as the keypoint files and the results table use it: the file name of its
-// path without the extension.
+// The names the evaluator gives its files: a mesh's name (the file name of its path without the
+// extension), the noise level in scene file names, where keypoint files and results tables are
+// kept. Shared by the evaluator and by the tools that write what it reads.
 
 #include <string>
 
@@ -17,6 +18,13 @@ std::string MeshNameFromPath(const std::string& meshPath);
 // these files, and by the tools that write them.
 std::string KeypointFilePath(const std::string& savingPath, const std::string& detectorID,
                              int radius, const std::string& meshName);
+
+// The noise level `sigma` as scene file names carry it: written by a default-formatted stream in
+// the "C" locale, six significant digits as %g (0.1, 0, 0.25, 1e-07).
+std::string NoiseLevelName(double sigma);
+
+// The results table of a detector: <outputPath>/<detectorID>.csv.
+std::string ResultsTablePath(const std::string& outputPath, const std::string& detectorID);
 
 }  // namespace Impl
 }  // namespace Testers
