@@ -8,6 +8,7 @@
 #include <string>
 
 #include "config/config_keys.h"
+#include "config/message_placeholder.h"
 
 namespace po = boost::program_options;
 
@@ -50,17 +51,6 @@ po::options_description testConfigurationOptions() {
        "scene");
   // clang-format on
   return options;
-}
-
-// Boost builds its error messages by substituting the offending text into a template, in a loop
-// that never ends when that text itself holds the placeholder being replaced ("-r %value%"
-// hangs the program). Such input gets a message of our own instead of the library's.
-bool holdsMessagePlaceholder(const std::string& text) {
-  for (const char* placeholder : {"%value%", "%option%", "%original_token%", "%canonical_option%",
-                                  "%prefix%", "%invalid_line%"}) {
-    if (text.find(placeholder) != std::string::npos) return true;
-  }
-  return false;
 }
 
 void printLibraryError(const std::exception& error, const std::string& offendingText,

@@ -9,6 +9,7 @@
 #include <sstream>
 #include <thread>
 
+#include "config/message_placeholder.h"
 #include "config/parse_options.h"
 #include "testers/mesh_name.h"
 
@@ -206,10 +207,9 @@ ParseOutcome ParseDetectOptions(int argc, char** argv, DetectOptions& options) {
     po::store(po::parse_command_line(argc, argv, all), vm);
     po::notify(vm);
   } catch (const std::exception& e) {
-    // Boost's message builder never ends on text holding its own placeholders (%value%...).
-    bool placeholder = false;
-    for (int i = 1; i < argc; ++i) placeholder = placeholder || std::strchr(argv[i], '%');
-    refuse(placeholder ? "invalid command line: an argument holds a '%'" : e.what());
+    refuse(argumentsHoldMessagePlaceholder(argc, argv)
+               ? "invalid command line: an argument holds a %...% placeholder such as %value%"
+               : e.what());
     return ParseOutcome::Refused;
   }
   if (vm.count("help")) {

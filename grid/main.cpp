@@ -7,6 +7,7 @@
 #include <iostream>
 #include <set>
 
+#include "config/message_placeholder.h"
 #include "core/io/atomic_file.h"
 #include "grid/engines.h"
 #include "grid/grid_file.h"
@@ -59,7 +60,10 @@ int parseCommandLine(int argc, char** argv, Options& options) {
     po::store(po::command_line_parser(argc, argv).options(all).positional(positional).run(), vm);
     po::notify(vm);
   } catch (const po::error& error) {
-    std::fprintf(stderr, "ardentis-grid: %s (see --help)\n", error.what());
+    const char* reason = argumentsHoldMessagePlaceholder(argc, argv)
+                             ? "an argument holds a %...% placeholder such as %value%"
+                             : error.what();
+    std::fprintf(stderr, "ardentis-grid: %s (see --help)\n", reason);
     return kBadInput;
   }
   if (vm.count("help") != 0) {

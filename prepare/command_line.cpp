@@ -5,36 +5,19 @@
 #include <cstdlib>
 #include <iostream>
 
+#include "config/message_placeholder.h"
 #include "core/io/read_support.h"
 
 namespace po = boost::program_options;
 
 namespace Ostrel {
 namespace Prepare {
-namespace {
-
-// Boost substitutes the offending text into its message templates in a loop that never ends
-// when that text holds a placeholder itself ("-n %value%" hangs): such arguments are refused
-// before the library sees them.
-bool HoldsMessagePlaceholder(int argc, char** argv) {
-  for (int i = 1; i < argc; ++i) {
-    const std::string argument(argv[i]);
-    for (const char* placeholder : {"%value%", "%option%", "%original_token%", "%canonical_option%",
-                                    "%prefix%", "%invalid_line%"}) {
-      if (argument.find(placeholder) != std::string::npos) return true;
-    }
-  }
-  return false;
-}
-
-}  // namespace
-
 bool ParseCommandLine(int argc, char** argv, const char* command,
                       const po::options_description& options,
                       const po::positional_options_description& positional, po::variables_map& vm,
                       bool& usageError) {
   usageError = true;
-  if (HoldsMessagePlaceholder(argc, argv)) {
+  if (argumentsHoldMessagePlaceholder(argc, argv)) {
     ReportProblem(command, "an argument holds a %...% placeholder such as %value%");
     return false;
   }

@@ -104,6 +104,11 @@ TEST(GridOnParallel, BadGridFileIsNamedAndNothingRuns) {
   EXPECT_EQ(run.err, "ardentis-grid: grid.ini: [grid] noise: 'zero' is not a number\n");
   EXPECT_FALSE(std::filesystem::exists(dir.file("results")));
   EXPECT_EQ(runGrid({"grid.ini", "--engine", "pbs"}, dir.path()).status, 2);
+  // Boost's own message for this text never finishes building.
+  const ProcessResult placeholder = runGrid({"grid.ini", "--jobs", "%value%"}, dir.path());
+  EXPECT_EQ(placeholder.status, 2);
+  EXPECT_EQ(placeholder.err,
+            "ardentis-grid: an argument holds a %...% placeholder such as %value% (see --help)\n");
 }
 
 }  // namespace
