@@ -27,6 +27,11 @@ namespace {
 // Longest polygon whose ids are compared pairwise; longer ones are left to the filter.
 constexpr vtkIdType kMaxCheckedPolygon = 16;
 
+// Point ids in the maps below: 32 bits (meshes of 2^32 - 1 points or more go to the filter),
+// which halves the maps' memory next to the mesh.
+using PointIndex = std::uint32_t;
+constexpr PointIndex kUnused = UINT32_MAX;
+
 bool HasOnlyPolygons(vtkPolyData* mesh) {
   return mesh->GetNumberOfVerts() == 0 && mesh->GetNumberOfLines() == 0 &&
          mesh->GetNumberOfStrips() == 0 && mesh->GetNumberOfPolys() > 0;
@@ -78,7 +83,7 @@ std::uint64_t HashOf(const T* xyz) {
 // positions differ. False when a coordinate is NaN (which the merge never matches, but which
 // leaves its outcome to the locator's bucket search).
 template <class T>
-bool FindExactCopies(const T* xyz, vtkIdType count, std::vector<vtkIdType>& sameAs) {
+bool FindExactCopies(const T* xyz, vtkIdType count, std::vector<PointIndex>& sameAs) {
   // Each slot holds a point id (low half) and 32 bits of its hash (high half), so a probe
   // touches the point itself only when the hashes agree; hashes are computed a batch ahead so
   // the slots can be fetched before they are needed. Copies are not entered.
@@ -112,16 +117,16 @@ bool FindExactCopies(const T* xyz, vtkIdType count, std::vector<vtkIdType>& same
       } else {
         if (sameAs.empty()) {
           sameAs.resize(count);
-          std::iota(sameAs.begin(), sameAs.end(), vtkIdType(0));
+          std::iota(sameAs.begin(), sameAs.end(), PointIndex(0));
         }
-        sameAs[i] = vtkIdType(table[slot] & UINT32_MAX);
+        sameAs[i] = PointIndex(table[slot] & UINT32_MAX);
       }
     }
   }
   return true;
 }
 
-bool FindExactCopies(vtkPoints* points, std::vector<vtkIdType>& sameAs) {
+bool FindExactCopies(vtkPoints* points, std::vector<PointIndex>& sameAs) {
   const vtkIdType count = points->GetNumberOfPoints();
   if (count >= vtkIdType(UINT32_MAX)) return false;  // ids must fit the slots' low half
   vtkDataArray* data = points->GetData();
@@ -137,25 +142,25 @@ bool FindExactCopies(vtkPoints* points, std::vector<vtkIdType>& sameAs) {
 // The filter's numbering: a point gets the next new id when its position is first met in the
 // cell list; later points at that position, and unused points, get none of their own.
 struct Numbering {
-  std::vector<vtkIdType> newIds;  // new id of each old point, -1 when unused; empty: unchanged
-  std::vector<vtkIdType> source;  // old point each new point is copied from (first use)
-  vtkIdType collapsedCells = 0;   // polygons that repeat an id once merged
-  vtkIdType collapsedIds = 0;     // the ids those polygons hold
+  std::vector<PointIndex> newIds;  // new id of each old point (kUnused); empty: unchanged
+  std::vector<PointIndex> source;  // old point each new point is copied from (first use)
+  vtkIdType collapsedCells = 0;    // polygons that repeat an id once merged
+  vtkIdType collapsedIds = 0;      // the ids those polygons hold
 };
 
 // Leaves the identity shortcut: the map is written out for the ids numbered so far.
 void StartMap(vtkIdType pointCount, vtkIdType numbered, Numbering& out) {
-  out.newIds.assign(pointCount, -1);
-  std::iota(out.newIds.begin(), out.newIds.begin() + numbered, vtkIdType(0));
+  out.newIds.assign(pointCount, kUnused);
+  std::iota(out.newIds.begin(), out.newIds.begin() + numbered, PointIndex(0));
   out.source.reserve(pointCount);
   out.source.resize(numbered);
-  std::iota(out.source.begin(), out.source.end(), vtkIdType(0));
+  std::iota(out.source.begin(), out.source.end(), PointIndex(0));
 }
 
 // False when a polygon has fewer than three ids or more than kMaxCheckedPolygon, an id is out
 // of range, or a polygon of more than three ids would lose one.
 bool NumberByFirstUse(vtkCellArray* polys, vtkIdType pointCount,
-                      const std::vector<vtkIdType>& sameAs, Numbering& out) {
+                      const std::vector<PointIndex>& sameAs, Numbering& out) {
   if (!polys->IsStorage64Bit()) return false;
   const auto* offsets = polys->GetOffsetsArray64()->GetPointer(0);
   const auto* ids = polys->GetConnectivityArray64()->GetPointer(0);
@@ -179,10 +184,10 @@ bool NumberByFirstUse(vtkCellArray* polys, vtkIdType pointCount,
         identity = false;
         StartMap(pointCount, next, out);
       }
-      const vtkIdType at = sameAs.empty() ? id : sameAs[id];
-      if (out.newIds[at] < 0) {
-        out.newIds[at] = next++;
-        out.source.push_back(id);
+      const PointIndex at = sameAs.empty() ? PointIndex(id) : sameAs[id];
+      if (out.newIds[at] == kUnused) {
+        out.newIds[at] = PointIndex(next++);
+        out.source.push_back(PointIndex(id));
       }
       merged[k] = out.newIds[at];
     }
@@ -194,15 +199,14 @@ bool NumberByFirstUse(vtkCellArray* polys, vtkIdType pointCount,
   }
   if (identity && next < pointCount) StartMap(pointCount, next, out);
   // Copies take their first point's new id, so cells map through newIds alone.
-  for (vtkIdType id = 0; id < vtkIdType(sameAs.size()); ++id) {
+  for (std::size_t id = 0; id < sameAs.size(); ++id) {
     if (sameAs[id] != id) out.newIds[id] = out.newIds[sameAs[id]];
   }
   return true;
 }
 
-template <std::size_t kBytes>
-void GatherFixed(const unsigned char* in, unsigned char* out,
-                 const std::vector<vtkIdType>& source) {
+template <std::size_t kBytes, class Index>
+void GatherFixed(const unsigned char* in, unsigned char* out, const std::vector<Index>& source) {
   for (std::size_t k = 0; k < source.size(); ++k) {
     std::memcpy(out + kBytes * k, in + kBytes * source[k], kBytes);
   }
@@ -210,7 +214,8 @@ void GatherFixed(const unsigned char* in, unsigned char* out,
 
 // Copies tuple source[k] of `from` into tuple k of `to`, an array of the same kind; both have
 // standard memory layout. The usual tuple sizes get a copy of known size (no call per tuple).
-void GatherTuples(vtkDataArray* from, vtkDataArray* to, const std::vector<vtkIdType>& source) {
+template <class Index>
+void GatherTuples(vtkDataArray* from, vtkDataArray* to, const std::vector<Index>& source) {
   to->SetNumberOfComponents(from->GetNumberOfComponents());
   to->SetNumberOfTuples(vtkIdType(source.size()));
   const std::size_t tupleBytes =
@@ -236,7 +241,8 @@ void GatherTuples(vtkDataArray* from, vtkDataArray* to, const std::vector<vtkIdT
 
 // The arrays and attribute roles the filter's output gets (it allocates them from the input's
 // with CopyAllocate), tuple k taken from tuple source[k]. New arrays, as the filter makes.
-void GatherAttributes(vtkDataSetAttributes* data, const std::vector<vtkIdType>& source) {
+template <class Index>
+void GatherAttributes(vtkDataSetAttributes* data, const std::vector<Index>& source) {
   vtkSmartPointer<vtkDataSetAttributes> gathered;
   gathered.TakeReference(data->NewInstance());
   gathered->CopyAllocate(data, vtkIdType(source.size()));
@@ -247,7 +253,7 @@ void GatherAttributes(vtkDataSetAttributes* data, const std::vector<vtkIdType>& 
   data->ShallowCopy(gathered);
 }
 
-void GatherPoints(vtkPolyData* mesh, const std::vector<vtkIdType>& source) {
+void GatherPoints(vtkPolyData* mesh, const std::vector<PointIndex>& source) {
   vtkDataArray* from = mesh->GetPoints()->GetData();
   vtkSmartPointer<vtkDataArray> to;
   to.TakeReference(from->NewInstance());
@@ -296,7 +302,7 @@ void BuildCells(vtkPolyData* mesh, const Numbering& numbering, const CollapseRul
   const vtkIdType idCount = polys->GetNumberOfConnectivityIds();
   const bool keepSizes = numbering.collapsedCells == 0;
   const bool withCellData = mesh->GetCellData()->GetNumberOfArrays() > 0;
-  const std::vector<vtkIdType>& newIds = numbering.newIds;
+  const std::vector<PointIndex>& newIds = numbering.newIds;
 
   vtkSmartPointer<vtkTypeInt64Array> newOffsets = polys->GetOffsetsArray64();
   if (!keepSizes) newOffsets = Int64Array(cells - numbering.collapsedCells + 1);
@@ -311,7 +317,7 @@ void BuildCells(vtkPolyData* mesh, const Numbering& numbering, const CollapseRul
     vtkTypeInt64 merged[kMaxCheckedPolygon];
     vtkIdType count = 0;
     for (vtkIdType k = begin; k < end; ++k) {
-      const vtkTypeInt64 id = newIds.empty() ? ids[k] : newIds[ids[k]];
+      const vtkTypeInt64 id = newIds.empty() ? ids[k] : vtkTypeInt64(newIds[ids[k]]);
       if (count == 0 || id != merged[count - 1]) merged[count++] = id;
     }
     if (count > 1 && merged[0] == merged[count - 1]) --count;
@@ -347,7 +353,7 @@ bool CleanWithoutFilter(vtkPolyData* mesh, const CollapseRules& rules) {
       !HasOnlyPolygons(mesh) || !HasPlainData(mesh)) {
     return false;
   }
-  std::vector<vtkIdType> sameAs;
+  std::vector<PointIndex> sameAs;
   Numbering numbering;
   if (!FindExactCopies(mesh->GetPoints(), sameAs) ||
       !NumberByFirstUse(mesh->GetPolys(), mesh->GetNumberOfPoints(), sameAs, numbering)) {
@@ -357,11 +363,13 @@ bool CleanWithoutFilter(vtkPolyData* mesh, const CollapseRules& rules) {
   const bool unchanged = numbering.newIds.empty() && numbering.collapsedCells == 0 &&
                          mesh->GetCellData()->GetNumberOfArrays() == 0;
   if (unchanged) return true;
+  // Cells first: their old ids and the map go before the points are copied (peak memory).
+  BuildCells(mesh, numbering, rules);
   if (!numbering.newIds.empty()) {
+    numbering.newIds = {};
     GatherPoints(mesh, numbering.source);
     GatherAttributes(mesh->GetPointData(), numbering.source);
   }
-  BuildCells(mesh, numbering, rules);
   mesh->DeleteCells();
   mesh->Modified();
   return true;
