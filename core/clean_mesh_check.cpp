@@ -289,29 +289,39 @@ struct ShortCells {
   }
 };
 
-// The filter's output cells: ids mapped through `numbering`; a polygon that repeats an id once
-// merged loses its repeated corners (an id equal to the one before it, and the last when it
-// equals the first) and becomes a line or a vertex as `rules` allow, or nothing. Cell data
-// follows the cells, vertices first, then lines, then polygons. Only triangles can collapse
-// (checked by NumberByFirstUse).
-void BuildCells(vtkPolyData* mesh, const Numbering& numbering, const CollapseRules& rules) {
+// No polygon collapses: the cells keep their sizes (the new list shares the offsets) and their
+// ids are mapped, unless the numbering is unchanged.
+void MapIds(vtkPolyData* mesh, const std::vector<PointIndex>& newIds) {
+  if (newIds.empty()) return;
+  vtkCellArray* polys = mesh->GetPolys();
+  const vtkTypeInt64* ids = polys->GetConnectivityArray64()->GetPointer(0);
+  const vtkIdType idCount = polys->GetNumberOfConnectivityIds();
+  auto connectivity = Int64Array(idCount);
+  vtkTypeInt64* out = connectivity->GetPointer(0);
+  for (vtkIdType k = 0; k < idCount; ++k) out[k] = newIds[ids[k]];
+  mesh->SetPolys(CellArray(polys->GetOffsetsArray64(), connectivity));
+}
+
+// Some polygons collapse: a polygon that repeats an id once merged loses its repeated corners
+// (an id equal to the one before it, and the last when it equals the first) and becomes a line
+// or a vertex as `rules` allow, or nothing. Only triangles collapse (see NumberByFirstUse).
+// Fills `cellSource`, when given, with the input cell of every output cell: vertices, lines,
+// polygons.
+void SplitCollapsed(vtkPolyData* mesh, const Numbering& numbering, const CollapseRules& rules,
+                    std::vector<vtkIdType>* cellSource) {
   vtkCellArray* polys = mesh->GetPolys();
   const auto* offsets = polys->GetOffsetsArray64()->GetPointer(0);
   const auto* ids = polys->GetConnectivityArray64()->GetPointer(0);
   const vtkIdType cells = polys->GetNumberOfCells();
-  const vtkIdType idCount = polys->GetNumberOfConnectivityIds();
-  const bool keepSizes = numbering.collapsedCells == 0;
-  const bool withCellData = mesh->GetCellData()->GetNumberOfArrays() > 0;
   const std::vector<PointIndex>& newIds = numbering.newIds;
-
-  vtkSmartPointer<vtkTypeInt64Array> newOffsets = polys->GetOffsetsArray64();
-  if (!keepSizes) newOffsets = Int64Array(cells - numbering.collapsedCells + 1);
-  auto newConnectivity = Int64Array(idCount - numbering.collapsedIds);
+  auto newOffsets = Int64Array(cells - numbering.collapsedCells + 1);
+  auto newConnectivity = Int64Array(polys->GetNumberOfConnectivityIds() - numbering.collapsedIds);
   vtkTypeInt64* outOffsets = newOffsets->GetPointer(0);
   vtkTypeInt64* out = newConnectivity->GetPointer(0);
   ShortCells verts, lines;
   std::vector<vtkIdType> polySource;
   vtkIdType kept = 0, written = 0;
+  outOffsets[0] = 0;
   for (vtkIdType cell = 0; cell < cells; ++cell) {
     const vtkIdType begin = offsets[cell], end = offsets[cell + 1];
     vtkTypeInt64 merged[kMaxCheckedPolygon];
@@ -322,10 +332,9 @@ void BuildCells(vtkPolyData* mesh, const Numbering& numbering, const CollapseRul
     }
     if (count > 1 && merged[0] == merged[count - 1]) --count;
     if (count == end - begin) {
-      std::copy(merged, merged + count, out + written);
-      written += count;
-      if (!keepSizes) outOffsets[++kept] = written;
-      if (withCellData) polySource.push_back(cell);
+      for (vtkIdType k = 0; k < count; ++k) out[written++] = merged[k];
+      outOffsets[++kept] = written;
+      if (cellSource != nullptr) polySource.push_back(cell);
     } else if (count == 2 && rules.polysToLines) {
       lines.ids.insert(lines.ids.end(), merged, merged + 2);
       lines.source.push_back(cell);
@@ -334,16 +343,31 @@ void BuildCells(vtkPolyData* mesh, const Numbering& numbering, const CollapseRul
       verts.source.push_back(cell);
     }
   }
-  if (!keepSizes) outOffsets[0] = 0;
   mesh->SetVerts(verts.Array(1));
   mesh->SetLines(lines.Array(2));
   mesh->SetPolys(CellArray(newOffsets, newConnectivity));
-  if (withCellData) {
-    std::vector<vtkIdType> source = verts.source;
-    source.insert(source.end(), lines.source.begin(), lines.source.end());
-    source.insert(source.end(), polySource.begin(), polySource.end());
-    GatherAttributes(mesh->GetCellData(), source);
+  if (cellSource != nullptr) {
+    *cellSource = verts.source;
+    cellSource->insert(cellSource->end(), lines.source.begin(), lines.source.end());
+    cellSource->insert(cellSource->end(), polySource.begin(), polySource.end());
   }
+}
+
+// The filter's output cells, ids mapped through `numbering`, and its cell data, which follows
+// the cells.
+void BuildCells(vtkPolyData* mesh, const Numbering& numbering, const CollapseRules& rules) {
+  const bool withCellData = mesh->GetCellData()->GetNumberOfArrays() > 0;
+  std::vector<vtkIdType> cellSource;
+  if (numbering.collapsedCells == 0) {
+    MapIds(mesh, numbering.newIds);
+    if (withCellData) {
+      cellSource.resize(mesh->GetNumberOfCells());
+      std::iota(cellSource.begin(), cellSource.end(), vtkIdType(0));
+    }
+  } else {
+    SplitCollapsed(mesh, numbering, rules, withCellData ? &cellSource : nullptr);
+  }
+  if (withCellData) GatherAttributes(mesh->GetCellData(), cellSource);
 }
 
 }  // namespace
