@@ -23,9 +23,9 @@ struct CollapseRules {
 // met in the cells; unused points are dropped), the same vertex, line and polygon cells, and
 // the same point and cell data. Covered: meshes with polygon cells only, stored with 64-bit ids,
 // every polygon of 3 to 16 ids, a polygon of more than three ids keeping all of them distinct
-// after merging, no coordinate NaN, fewer than 2^32 points, no field data, point and cell arrays
-// plain numeric, named, one tuple per point or cell, no global or pedigree ids. Returns false,
-// leaving the mesh untouched, in every other case; the caller then runs the filter.
+// after merging, no coordinate NaN, fewer than 2^32 - 1 points, no field data, point and cell
+// arrays plain numeric, named, one tuple per point or cell, no global or pedigree ids. Returns
+// false, leaving the mesh untouched, in every other case; the caller then runs the filter.
 bool CleanWithoutFilter(vtkPolyData* mesh, const CollapseRules& rules = {});
 
 }  // namespace Impl
