@@ -289,16 +289,22 @@ struct ShortCells {
   }
 };
 
-// No polygon collapses: the cells keep their sizes (the new list shares the offsets) and their
-// ids are mapped, unless the numbering is unchanged.
+// No polygon collapses: the cells keep their sizes and their ids are mapped, unless the
+// numbering is unchanged. Ids that only this mesh holds (a loaded mesh's) are mapped in place,
+// which spares a second array of 8 bytes per corner and its page faults; shared ones are
+// left alone for their other holders, and the mesh gets a new list sharing the offsets.
 void MapIds(vtkPolyData* mesh, const std::vector<PointIndex>& newIds) {
   if (newIds.empty()) return;
   vtkCellArray* polys = mesh->GetPolys();
-  const vtkTypeInt64* ids = polys->GetConnectivityArray64()->GetPointer(0);
-  const vtkIdType idCount = polys->GetNumberOfConnectivityIds();
-  auto connectivity = Int64Array(idCount);
+  vtkTypeInt64Array* oldIds = polys->GetConnectivityArray64();
+  const vtkIdType idCount = oldIds->GetNumberOfValues();
+  const bool ownIds = polys->GetReferenceCount() == 1 && oldIds->GetReferenceCount() == 1;
+  vtkSmartPointer<vtkTypeInt64Array> connectivity = oldIds;
+  if (!ownIds) connectivity = Int64Array(idCount);
+  const vtkTypeInt64* ids = oldIds->GetPointer(0);
   vtkTypeInt64* out = connectivity->GetPointer(0);
   for (vtkIdType k = 0; k < idCount; ++k) out[k] = newIds[ids[k]];
+  connectivity->Modified();
   mesh->SetPolys(CellArray(polys->GetOffsetsArray64(), connectivity));
 }
 

@@ -279,4 +279,16 @@ TEST(CleanDirect, RawScanHasCopiesUnusedPointsAndCollapsingTriangles) {
   EXPECT_EQ(cleaned->GetNumberOfPolys(), 2 * 11 * 29);
 }
 
+// Ids that only the cleaned mesh holds are mapped in place; a mesh sharing them keeps its own.
+TEST(CleanDirect, CellsSharedWithAnotherMeshStayAsTheyWere) {
+  Mesh mesh = Of(Grid(kCopies), GridWith({{2, 10, 9}}));
+  Mesh other = Mesh::New();
+  other->ShallowCopy(mesh);
+  const Ids before = Flat(other->GetPolys());
+  Mesh expected = FilterOutput(mesh, CollapseRules{});
+  CleanPolyData(mesh, true, 0.0, true);
+  ExpectSameEverything(expected, mesh);
+  EXPECT_EQ(Flat(other->GetPolys()), before);
+}
+
 }  // namespace
