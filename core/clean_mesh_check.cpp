@@ -312,24 +312,35 @@ void MapIds(vtkPolyData* mesh, const std::vector<PointIndex>& newIds) {
 // (an id equal to the one before it, and the last when it equals the first) and becomes a line
 // or a vertex as `rules` allow, or nothing. Only triangles collapse (see NumberByFirstUse).
 // Fills `cellSource`, when given, with the input cell of every output cell: vertices, lines,
-// polygons.
+// polygons. As in MapIds, lists only this mesh holds are compacted in place (the kept polygons
+// never overtake the ones still to be read).
 void SplitCollapsed(vtkPolyData* mesh, const Numbering& numbering, const CollapseRules& rules,
                     std::vector<vtkIdType>* cellSource) {
   vtkCellArray* polys = mesh->GetPolys();
-  const auto* offsets = polys->GetOffsetsArray64()->GetPointer(0);
-  const auto* ids = polys->GetConnectivityArray64()->GetPointer(0);
+  vtkSmartPointer<vtkTypeInt64Array> newOffsets = polys->GetOffsetsArray64();
+  vtkSmartPointer<vtkTypeInt64Array> newConnectivity = polys->GetConnectivityArray64();
+  const auto* offsets = newOffsets->GetPointer(0);
+  const auto* ids = newConnectivity->GetPointer(0);
   const vtkIdType cells = polys->GetNumberOfCells();
+  const vtkIdType keptCells = cells - numbering.collapsedCells;
+  const vtkIdType keptIds = polys->GetNumberOfConnectivityIds() - numbering.collapsedIds;
+  // Counted with the two smart pointers above.
+  const bool ownLists = polys->GetReferenceCount() == 1 && newOffsets->GetReferenceCount() == 2 &&
+                        newConnectivity->GetReferenceCount() == 2;
+  if (!ownLists) {
+    newOffsets = Int64Array(keptCells + 1);
+    newConnectivity = Int64Array(keptIds);
+  }
   const std::vector<PointIndex>& newIds = numbering.newIds;
-  auto newOffsets = Int64Array(cells - numbering.collapsedCells + 1);
-  auto newConnectivity = Int64Array(polys->GetNumberOfConnectivityIds() - numbering.collapsedIds);
   vtkTypeInt64* outOffsets = newOffsets->GetPointer(0);
   vtkTypeInt64* out = newConnectivity->GetPointer(0);
   ShortCells verts, lines;
   std::vector<vtkIdType> polySource;
   vtkIdType kept = 0, written = 0;
+  vtkIdType begin = offsets[0];  // read before the slot can be rewritten
   outOffsets[0] = 0;
   for (vtkIdType cell = 0; cell < cells; ++cell) {
-    const vtkIdType begin = offsets[cell], end = offsets[cell + 1];
+    const vtkIdType end = offsets[cell + 1];
     vtkTypeInt64 merged[kMaxCheckedPolygon];
     vtkIdType count = 0;
     for (vtkIdType k = begin; k < end; ++k) {
@@ -348,7 +359,12 @@ void SplitCollapsed(vtkPolyData* mesh, const Numbering& numbering, const Collaps
       verts.ids.push_back(merged[0]);
       verts.source.push_back(cell);
     }
+    begin = end;
   }
+  newOffsets->SetNumberOfValues(keptCells + 1);  // in place: shortens, keeps the buffer
+  newConnectivity->SetNumberOfValues(keptIds);
+  newOffsets->Modified();
+  newConnectivity->Modified();
   mesh->SetVerts(verts.Array(1));
   mesh->SetLines(lines.Array(2));
   mesh->SetPolys(CellArray(newOffsets, newConnectivity));
