@@ -9,7 +9,8 @@
 
 namespace ardentis_bench {
 
-ChildRun RunChild(const std::vector<std::string>& argv, const std::string& workingDir) {
+ChildRun RunChild(const std::vector<std::string>& argv, const std::string& workingDir,
+                  const std::string& outputFile) {
   std::vector<char*> args;
   for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
   args.push_back(nullptr);
@@ -20,7 +21,8 @@ ChildRun RunChild(const std::vector<std::string>& argv, const std::string& worki
   if (child < 0) return run;
   if (child == 0) {
     const int null = open("/dev/null", O_WRONLY);
-    dup2(null, 1);
+    const int output = open(outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    dup2(output, 1);
     dup2(null, 2);
     if (chdir(workingDir.c_str()) != 0) _exit(127);
     execv(args[0], args.data());

@@ -12,8 +12,9 @@ struct ChildRun {
   int status = -1;     // exit status, or -1 when it did not exit normally
 };
 
-// Runs `argv` (argv[0] is the program's path) in `workingDir` with its standard output and
-// error sent to /dev/null.
-ChildRun RunChild(const std::vector<std::string>& argv, const std::string& workingDir);
+// Runs `argv` (argv[0] is the program's path) in `workingDir` with its standard output written
+// to `outputFile` (created or emptied; /dev/null by default) and its error sent to /dev/null.
+ChildRun RunChild(const std::vector<std::string>& argv, const std::string& workingDir,
+                  const std::string& outputFile = "/dev/null");
 
 }  // namespace ardentis_bench

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <fstream>
 #include <random>
+#include <unordered_set>
 #include <vector>
 
 namespace ardentis_bench {
@@ -128,6 +129,47 @@ void AddToScene(const Mesh& model, const Pose& pose, double noiseSigma, std::mt1
   }
 }
 
+// The same surface as a range scanner leaves it: the triangles come in patches (blocks of
+// consecutive triangles), each patch storing its own copy of every vertex it uses, so vertices
+// on the seams between patches are stored two or more times; each patch also holds two
+// degenerate triangles (one naming a vertex twice, one joining two copies of a seam vertex),
+// and a few vertices no triangle uses follow. Cleaning gives back `mesh` up to the numbering.
+Mesh RawScanLayout(const Mesh& mesh) {
+  constexpr std::size_t kPatchTriangles = 16384;
+  Mesh raw;
+  // Copy of each vertex in the latest patch that uses it, and that patch.
+  std::vector<std::int32_t> copyOf(mesh.vertexCount(), -1), patchOf(mesh.vertexCount(), -1);
+  std::int32_t patch = 0;
+  for (std::size_t first = 0; first < mesh.triangles.size(); first += 3 * kPatchTriangles) {
+    const std::size_t end = std::min(mesh.triangles.size(), first + 3 * kPatchTriangles);
+    const std::size_t start = raw.triangles.size();
+    std::int32_t seamCopy = -1, seamEarlierCopy = -1;  // one vertex the previous patch stored
+    for (std::size_t k = first; k < end; ++k) {
+      const std::int32_t v = mesh.triangles[k];
+      if (patchOf[v] != patch) {
+        const std::int32_t copy = std::int32_t(raw.vertexCount());
+        if (seamCopy < 0 && patch > 0 && patchOf[v] == patch - 1) {
+          seamCopy = copy;
+          seamEarlierCopy = copyOf[v];
+        }
+        patchOf[v] = patch;
+        copyOf[v] = copy;
+        raw.xyz.insert(raw.xyz.end(), &mesh.xyz[3 * v], &mesh.xyz[3 * v] + 3);
+      }
+      raw.triangles.push_back(copyOf[v]);
+    }
+    const std::int32_t a = raw.triangles[start], b = raw.triangles[start + 1];
+    raw.triangles.insert(raw.triangles.end(), {a, b, a});
+    if (seamCopy >= 0) raw.triangles.insert(raw.triangles.end(), {seamCopy, a, seamEarlierCopy});
+    ++patch;
+  }
+  for (int k = 0; k < 100; ++k) {
+    const float* p = &mesh.xyz[3 * ((k * 7919) % mesh.vertexCount())];
+    raw.xyz.insert(raw.xyz.end(), {p[0] + 0.5f, p[1] + 0.5f, p[2] + 0.5f});
+  }
+  return raw;
+}
+
 bool WritePly(const std::string& path, const Mesh& mesh) {
   std::ofstream out(path, std::ios::binary);
   out << "ply\nformat binary_little_endian 1.0\ncomment Ardentis benchmark workload\n"
@@ -168,12 +210,17 @@ bool WritePose(const std::string& path, const Pose& pose) {
   return std::fclose(out) == 0;
 }
 
+// Keypoints at `count` distinct vertices: two scene keypoints at one position would leave the
+// nearest match to the locator's tie-breaking, and the peer's counts could differ.
 std::vector<Keypoint> PickKeypoints(const Mesh& mesh, int count, std::mt19937& random) {
   std::uniform_int_distribution<int> vertex(0, int(mesh.vertexCount()) - 1);
   std::uniform_real_distribution<float> scale(2.0f, 6.0f), score(0.0f, 1.0f);
   std::vector<Keypoint> keypoints(count);
+  std::unordered_set<int> taken;
   for (Keypoint& k : keypoints) {
-    k.index = vertex(random);
+    do {
+      k.index = vertex(random);
+    } while (!taken.insert(k.index).second);
     std::copy_n(&mesh.xyz[3 * k.index], 3, k.xyz);
     k.scale = scale(random);
     k.score = score(random);
@@ -227,21 +274,25 @@ bool Generate(const std::string& dir, const WorkloadShape& shape) {
     const std::vector<Keypoint> keypoints = PickKeypoints(model, shape.keypoints, random);
     AddSceneKeypoints(keypoints, pose, sceneId, resolution, random, sceneKeypoints);
     const std::string name = "m" + std::to_string(i);
-    ok = WritePly(dir + "/data/models/" + name + "_0.ply", model) &&
+    // Keypoint indices keep the clean numbering: the evaluation reads positions only.
+    ok = WritePly(dir + "/data/models/" + name + "_0.ply",
+                  shape.rawScan ? RawScanLayout(model) : model) &&
          WritePose(dir + "/data/gt/" + name + ".txt", pose) &&
          WriteKeypoints(feats + name + "_0.feat", keypoints);
   }
   if (!ok) return false;
   const std::vector<Keypoint> own = PickKeypoints(scene, shape.keypoints / 2, random);
   sceneKeypoints.insert(sceneKeypoints.end(), own.begin(), own.end());
-  return WritePly(dir + "/data/scenes/scene_" + kSceneNoise + ".ply", scene) &&
+  return WritePly(dir + "/data/scenes/scene_" + kSceneNoise + ".ply",
+                  shape.rawScan ? RawScanLayout(scene) : scene) &&
          WriteKeypoints(feats + "scene_" + kSceneNoise + ".feat", sceneKeypoints);
 }
 
 }  // namespace
 
 bool EnsureWorkload(const std::string& directory, const WorkloadShape& shape) {
-  const std::string stamp = directory + "/complete";
+  // The stamp names the layout's version: a workload written by an older generator is redone.
+  const std::string stamp = directory + "/complete-2";
   struct stat info;
   if (stat(stamp.c_str(), &info) == 0) return true;
   std::fprintf(stderr, "Writing the workload into %s ...\n", directory.c_str());

@@ -7,10 +7,11 @@
 namespace ardentis_bench {
 
 struct WorkloadShape {
-  int models;     // number of models in the scene
-  int ringSteps;  // grid rows around the big circle of each model
-  int tubeSteps;  // grid columns around the tube; vertices per model = ringSteps * tubeSteps
-  int keypoints;  // keypoints per model
+  int models;            // number of models in the scene
+  int ringSteps;         // grid rows around the big circle of each model
+  int tubeSteps;         // grid columns around the tube; vertices per model = ringSteps * tubeSteps
+  int keypoints;         // keypoints per model
+  bool rawScan = false;  // meshes written as a range scanner leaves them (see workload.cpp)
 };
 
 // Writes the workload into `directory` unless a previous run finished writing it there.

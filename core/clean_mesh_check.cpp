@@ -4,6 +4,7 @@
 #include <vtkCellArray.h>
 #include <vtkCellData.h>
 #include <vtkDataArray.h>
+#include <vtkDataSetAttributes.h>
 #include <vtkFieldData.h>
 #include <vtkPointData.h>
 #include <vtkPoints.h>
@@ -15,6 +16,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <numeric>
 #include <vector>
 
 namespace Ostrel {
@@ -25,28 +27,33 @@ namespace {
 // Longest polygon whose ids are compared pairwise; longer ones are left to the filter.
 constexpr vtkIdType kMaxCheckedPolygon = 16;
 
+// Point ids in the maps below: 32 bits (meshes of 2^32 - 1 points or more go to the filter),
+// which halves the maps' memory next to the mesh.
+using PointIndex = std::uint32_t;
+constexpr PointIndex kUnused = UINT32_MAX;
+
 bool HasOnlyPolygons(vtkPolyData* mesh) {
   return mesh->GetNumberOfVerts() == 0 && mesh->GetNumberOfLines() == 0 &&
          mesh->GetNumberOfStrips() == 0 && mesh->GetNumberOfPolys() > 0;
 }
 
-// Point data the filter copies tuple by tuple into arrays of the same kind; anything else (ids
-// with their own copy rules, non-numeric arrays) is left to the filter.
-bool HasPlainPointData(vtkPolyData* mesh) {
-  vtkPointData* data = mesh->GetPointData();
+// Arrays the filter copies tuple by tuple into arrays of the same kind, found again by name;
+// anything else (ids with their own copy rules, non-numeric or unnamed arrays) is left to it.
+bool HasPlainArrays(vtkDataSetAttributes* data, vtkIdType tuples) {
   for (int i = 0; i < data->GetNumberOfArrays(); ++i) {
     vtkDataArray* array = data->GetArray(i);
-    if (array == nullptr || !array->HasStandardMemoryLayout() ||
-        array->GetNumberOfTuples() != mesh->GetNumberOfPoints()) {
+    if (array == nullptr || array->GetName() == nullptr || !array->HasStandardMemoryLayout() ||
+        array->GetNumberOfTuples() != tuples) {
       return false;
     }
   }
   return data->GetGlobalIds() == nullptr && data->GetPedigreeIds() == nullptr;
 }
 
-bool HasNoOtherData(vtkPolyData* mesh) {
-  return mesh->GetCellData()->GetNumberOfArrays() == 0 &&
-         (mesh->GetFieldData() == nullptr || mesh->GetFieldData()->GetNumberOfArrays() == 0);
+bool HasPlainData(vtkPolyData* mesh) {
+  return (mesh->GetFieldData() == nullptr || mesh->GetFieldData()->GetNumberOfArrays() == 0) &&
+         HasPlainArrays(mesh->GetPointData(), mesh->GetNumberOfPoints()) &&
+         HasPlainArrays(mesh->GetCellData(), mesh->GetNumberOfCells());
 }
 
 bool AllDistinct(const vtkTypeInt64* ids, vtkIdType count) {
@@ -56,41 +63,6 @@ bool AllDistinct(const vtkTypeInt64* ids, vtkIdType count) {
     }
   }
   return true;
-}
-
-// The filter numbers points by their first use in the cell list and drops unused ones; it keeps
-// a polygon as it is when its ids are distinct and there are at least three. Fills `newIds`
-// with that numbering (left empty when it is the identity); false when a polygon would change
-// or a point is unused.
-bool FirstUseNumbering(vtkCellArray* polys, vtkIdType pointCount, std::vector<vtkIdType>& newIds) {
-  if (!polys->IsStorage64Bit()) return false;
-  const auto* offsets = polys->GetOffsetsArray64()->GetPointer(0);
-  const auto* ids = polys->GetConnectivityArray64()->GetPointer(0);
-  const vtkIdType cells = polys->GetNumberOfCells();
-  vtkIdType nextNew = 0;
-  bool identity = true;
-  newIds.clear();
-  for (vtkIdType cell = 0; cell < cells; ++cell) {
-    const vtkIdType begin = offsets[cell], count = offsets[cell + 1] - begin;
-    if (count < 3 || count > kMaxCheckedPolygon || !AllDistinct(ids + begin, count)) return false;
-    for (vtkIdType k = begin; k < begin + count; ++k) {
-      const vtkIdType id = ids[k];
-      if (id < 0 || id >= pointCount) return false;
-      if (identity && id == nextNew) {
-        ++nextNew;
-      } else if (identity && id < nextNew) {
-        continue;
-      } else {
-        if (identity) {  // first id out of order: from here on the map is written out
-          identity = false;
-          newIds.assign(pointCount, -1);
-          for (vtkIdType seen = 0; seen < nextNew; ++seen) newIds[seen] = seen;
-        }
-        if (newIds[id] < 0) newIds[id] = nextNew++;
-      }
-    }
-  }
-  return nextNew == pointCount;
 }
 
 template <class T>
@@ -106,14 +78,15 @@ std::uint64_t HashOf(const T* xyz) {
   return hash;
 }
 
-// The filter's exact merge compares coordinates with ==, so -0 and 0 are one position.
-// False when two points share a position or a coordinate is NaN (which the merge never
-// matches, but which leaves its outcome to the locator's bucket search).
+// The filter's exact merge compares coordinates with ==, so -0 and 0 are one position. Sets
+// sameAs[i] to the lowest-numbered point at point i's position, leaving `sameAs` empty when all
+// positions differ. False when a coordinate is NaN (which the merge never matches, but which
+// leaves its outcome to the locator's bucket search).
 template <class T>
-bool AllPositionsDistinct(const T* xyz, vtkIdType count) {
+bool FindExactCopies(const T* xyz, vtkIdType count, std::vector<PointIndex>& sameAs) {
   // Each slot holds a point id (low half) and 32 bits of its hash (high half), so a probe
   // touches the point itself only when the hashes agree; hashes are computed a batch ahead so
-  // the slots can be fetched before they are needed.
+  // the slots can be fetched before they are needed. Copies are not entered.
   constexpr std::uint64_t kEmpty = UINT64_MAX;
   constexpr vtkIdType kBatch = 16;
   std::size_t slots = 16;
@@ -131,96 +104,320 @@ bool AllPositionsDistinct(const T* xyz, vtkIdType count) {
     }
     for (vtkIdType i = first; i < end; ++i) {
       const std::uint64_t hash = hashes[i - first], tag = hash >> 32;
+      const T* p = xyz + 3 * i;
       std::size_t slot = hash & mask;
       for (; table[slot] != kEmpty; slot = (slot + 1) & mask) {
         if ((table[slot] >> 32) != tag) continue;
-        const T* p = xyz + 3 * i;
-        const T* q = xyz + 3 * (table[slot] & UINT32_MAX);
-        if (p[0] == q[0] && p[1] == q[1] && p[2] == q[2]) return false;
+        const vtkIdType earlier = vtkIdType(table[slot] & UINT32_MAX);
+        const T* q = xyz + 3 * earlier;
+        if (p[0] == q[0] && p[1] == q[1] && p[2] == q[2]) break;
       }
-      table[slot] = (tag << 32) | std::uint64_t(i);
+      if (table[slot] == kEmpty) {
+        table[slot] = (tag << 32) | std::uint64_t(i);
+      } else {
+        if (sameAs.empty()) {
+          sameAs.resize(count);
+          std::iota(sameAs.begin(), sameAs.end(), PointIndex(0));
+        }
+        sameAs[i] = PointIndex(table[slot] & UINT32_MAX);
+      }
     }
   }
   return true;
 }
 
-bool PointsDistinct(vtkPoints* points) {
+bool FindExactCopies(vtkPoints* points, std::vector<PointIndex>& sameAs) {
   const vtkIdType count = points->GetNumberOfPoints();
   if (count >= vtkIdType(UINT32_MAX)) return false;  // ids must fit the slots' low half
   vtkDataArray* data = points->GetData();
   if (auto* floats = vtkAOSDataArrayTemplate<float>::FastDownCast(data)) {
-    return AllPositionsDistinct(floats->GetPointer(0), count);
+    return FindExactCopies(floats->GetPointer(0), count, sameAs);
   }
   if (auto* doubles = vtkAOSDataArrayTemplate<double>::FastDownCast(data)) {
-    return AllPositionsDistinct(doubles->GetPointer(0), count);
+    return FindExactCopies(doubles->GetPointer(0), count, sameAs);
   }
   return false;
 }
 
-// Tuple `old` of `from` moves to tuple newIds[old] of a new array of the same kind; arrays have
-// standard memory layout (checked before).
-vtkSmartPointer<vtkDataArray> Permuted(vtkDataArray* from, const std::vector<vtkIdType>& newIds) {
+// The filter's numbering: a point gets the next new id when its position is first met in the
+// cell list; later points at that position, and unused points, get none of their own.
+struct Numbering {
+  std::vector<PointIndex> newIds;  // new id of each old point (kUnused); empty: unchanged
+  std::vector<PointIndex> source;  // old point each new point is copied from (first use)
+  vtkIdType collapsedCells = 0;    // polygons that repeat an id once merged
+  vtkIdType collapsedIds = 0;      // the ids those polygons hold
+};
+
+// Leaves the identity shortcut: the map is written out for the ids numbered so far.
+void StartMap(vtkIdType pointCount, vtkIdType numbered, Numbering& out) {
+  out.newIds.assign(pointCount, kUnused);
+  std::iota(out.newIds.begin(), out.newIds.begin() + numbered, PointIndex(0));
+  out.source.reserve(pointCount);
+  out.source.resize(numbered);
+  std::iota(out.source.begin(), out.source.end(), PointIndex(0));
+}
+
+// False when a polygon has fewer than three ids or more than kMaxCheckedPolygon, an id is out
+// of range, or a polygon of more than three ids would lose one.
+bool NumberByFirstUse(vtkCellArray* polys, vtkIdType pointCount,
+                      const std::vector<PointIndex>& sameAs, Numbering& out) {
+  if (!polys->IsStorage64Bit()) return false;
+  const auto* offsets = polys->GetOffsetsArray64()->GetPointer(0);
+  const auto* ids = polys->GetConnectivityArray64()->GetPointer(0);
+  const vtkIdType cells = polys->GetNumberOfCells();
+  vtkIdType next = 0;
+  bool identity = sameAs.empty();  // new id == old id so far
+  if (!identity) StartMap(pointCount, 0, out);
+  vtkTypeInt64 merged[kMaxCheckedPolygon];
+  for (vtkIdType cell = 0; cell < cells; ++cell) {
+    const vtkIdType begin = offsets[cell], count = offsets[cell + 1] - begin;
+    if (count < 3 || count > kMaxCheckedPolygon) return false;
+    for (vtkIdType k = 0; k < count; ++k) {
+      const vtkIdType id = ids[begin + k];
+      if (id < 0 || id >= pointCount) return false;
+      if (identity) {
+        if (id == next) ++next;
+        if (id < next) {
+          merged[k] = id;
+          continue;
+        }
+        identity = false;
+        StartMap(pointCount, next, out);
+      }
+      const PointIndex at = sameAs.empty() ? PointIndex(id) : sameAs[id];
+      if (out.newIds[at] == kUnused) {
+        out.newIds[at] = PointIndex(next++);
+        out.source.push_back(PointIndex(id));
+      }
+      merged[k] = out.newIds[at];
+    }
+    if (!AllDistinct(merged, count)) {
+      if (count > 3) return false;
+      ++out.collapsedCells;
+      out.collapsedIds += count;
+    }
+  }
+  if (identity && next < pointCount) StartMap(pointCount, next, out);
+  // Copies take their first point's new id, so cells map through newIds alone.
+  for (std::size_t id = 0; id < sameAs.size(); ++id) {
+    if (sameAs[id] != id) out.newIds[id] = out.newIds[sameAs[id]];
+  }
+  return true;
+}
+
+template <std::size_t kBytes, class Index>
+void GatherFixed(const unsigned char* in, unsigned char* out, const std::vector<Index>& source) {
+  for (std::size_t k = 0; k < source.size(); ++k) {
+    std::memcpy(out + kBytes * k, in + kBytes * source[k], kBytes);
+  }
+}
+
+// Copies tuple source[k] of `from` into tuple k of `to`, an array of the same kind; both have
+// standard memory layout. The usual tuple sizes get a copy of known size (no call per tuple).
+template <class Index>
+void GatherTuples(vtkDataArray* from, vtkDataArray* to, const std::vector<Index>& source) {
+  to->SetNumberOfComponents(from->GetNumberOfComponents());
+  to->SetNumberOfTuples(vtkIdType(source.size()));
+  const std::size_t tupleBytes =
+      std::size_t(from->GetNumberOfComponents()) * from->GetDataTypeSize();
+  const auto* in = static_cast<const unsigned char*>(from->GetVoidPointer(0));
+  auto* out = static_cast<unsigned char*>(to->GetVoidPointer(0));
+  switch (tupleBytes) {
+    case 3:
+      return GatherFixed<3>(in, out, source);  // rgb
+    case 4:
+      return GatherFixed<4>(in, out, source);  // rgba, one float
+    case 8:
+      return GatherFixed<8>(in, out, source);  // one double
+    case 12:
+      return GatherFixed<12>(in, out, source);  // float xyz, normals
+    case 24:
+      return GatherFixed<24>(in, out, source);  // double xyz
+  }
+  for (std::size_t k = 0; k < source.size(); ++k) {
+    std::memcpy(out + tupleBytes * k, in + tupleBytes * source[k], tupleBytes);
+  }
+}
+
+// The arrays and attribute roles the filter's output gets (it allocates them from the input's
+// with CopyAllocate), tuple k taken from tuple source[k]. New arrays, as the filter makes.
+template <class Index>
+void GatherAttributes(vtkDataSetAttributes* data, const std::vector<Index>& source) {
+  vtkSmartPointer<vtkDataSetAttributes> gathered;
+  gathered.TakeReference(data->NewInstance());
+  gathered->CopyAllocate(data, vtkIdType(source.size()));
+  for (int i = 0; i < data->GetNumberOfArrays(); ++i) {
+    vtkDataArray* from = data->GetArray(i);
+    if (vtkDataArray* to = gathered->GetArray(from->GetName())) GatherTuples(from, to, source);
+  }
+  data->ShallowCopy(gathered);
+}
+
+void GatherPoints(vtkPolyData* mesh, const std::vector<PointIndex>& source) {
+  vtkDataArray* from = mesh->GetPoints()->GetData();
   vtkSmartPointer<vtkDataArray> to;
   to.TakeReference(from->NewInstance());
   to->SetName(from->GetName());
-  to->SetNumberOfComponents(from->GetNumberOfComponents());
-  to->SetNumberOfTuples(from->GetNumberOfTuples());
-  const std::size_t tupleBytes =
-      std::size_t(from->GetNumberOfComponents()) * from->GetDataTypeSize();
-  const auto* source = static_cast<const unsigned char*>(from->GetVoidPointer(0));
-  auto* target = static_cast<unsigned char*>(to->GetVoidPointer(0));
-  for (std::size_t old = 0; old < newIds.size(); ++old) {
-    std::memcpy(target + tupleBytes * newIds[old], source + tupleBytes * old, tupleBytes);
-  }
-  return to;
+  GatherTuples(from, to, source);
+  auto points = vtkSmartPointer<vtkPoints>::New();
+  points->SetData(to);
+  mesh->SetPoints(points);
 }
 
-// What the filter does to a clean mesh whose points are not numbered by first use: points and
-// point data in the new order, cell ids mapped. New arrays, as the filter's output has.
-void Renumber(vtkPolyData* mesh, const std::vector<vtkIdType>& newIds) {
-  auto points = vtkSmartPointer<vtkPoints>::New();
-  points->SetData(Permuted(mesh->GetPoints()->GetData(), newIds));
-  mesh->SetPoints(points);
+vtkSmartPointer<vtkTypeInt64Array> Int64Array(vtkIdType size) {
+  auto array = vtkSmartPointer<vtkTypeInt64Array>::New();
+  array->SetNumberOfValues(size);
+  return array;
+}
 
-  vtkPointData* data = mesh->GetPointData();
-  auto renumbered = vtkSmartPointer<vtkPointData>::New();
-  renumbered->CopyAllocate(data, vtkIdType(newIds.size()));
-  for (int i = 0; i < data->GetNumberOfArrays(); ++i) {
-    vtkDataArray* from = data->GetArray(i);
-    vtkDataArray* to = renumbered->GetArray(from->GetName());
-    if (to != nullptr) to->DeepCopy(Permuted(from, newIds));
-  }
-  data->ShallowCopy(renumbered);
-
-  vtkCellArray* polys = mesh->GetPolys();
-  // Cell sizes do not change: the new cell list shares the offsets.
-  vtkTypeInt64Array* offsets = polys->GetOffsetsArray64();
-  auto connectivity = vtkSmartPointer<vtkTypeInt64Array>::New();
-  const vtkTypeInt64Array* oldIds = polys->GetConnectivityArray64();
-  connectivity->SetNumberOfValues(oldIds->GetNumberOfValues());
-  const vtkTypeInt64* from = polys->GetConnectivityArray64()->GetPointer(0);
-  vtkTypeInt64* to = connectivity->GetPointer(0);
-  for (vtkIdType k = 0; k < connectivity->GetNumberOfValues(); ++k) to[k] = newIds[from[k]];
+vtkSmartPointer<vtkCellArray> CellArray(vtkTypeInt64Array* offsets, vtkTypeInt64Array* ids) {
   auto cells = vtkSmartPointer<vtkCellArray>::New();
-  cells->SetData(offsets, connectivity);
-  mesh->SetPolys(cells);
-  mesh->DeleteCells();
-  mesh->Modified();
+  cells->SetData(offsets, ids);
+  return cells;
+}
+
+// A few short cells (collapsed polygons) and the input cell each comes from.
+struct ShortCells {
+  std::vector<vtkTypeInt64> ids;
+  std::vector<vtkIdType> source;
+  vtkSmartPointer<vtkCellArray> Array(vtkIdType size) const {
+    auto offsets = Int64Array(vtkIdType(source.size()) + 1);
+    for (vtkIdType k = 0; k <= vtkIdType(source.size()); ++k) offsets->SetValue(k, k * size);
+    auto list = Int64Array(vtkIdType(ids.size()));
+    std::copy(ids.begin(), ids.end(), list->GetPointer(0));
+    return CellArray(offsets, list);
+  }
+};
+
+// No polygon collapses: the cells keep their sizes and their ids are mapped, unless the
+// numbering is unchanged. Ids that only this mesh holds (a loaded mesh's) are mapped in place,
+// which spares a second array of 8 bytes per corner and its page faults; shared ones are
+// left alone for their other holders, and the mesh gets a new list sharing the offsets.
+void MapIds(vtkPolyData* mesh, const std::vector<PointIndex>& newIds) {
+  if (newIds.empty()) return;
+  vtkCellArray* polys = mesh->GetPolys();
+  vtkTypeInt64Array* oldIds = polys->GetConnectivityArray64();
+  const vtkIdType idCount = oldIds->GetNumberOfValues();
+  const bool ownIds = polys->GetReferenceCount() == 1 && oldIds->GetReferenceCount() == 1;
+  vtkSmartPointer<vtkTypeInt64Array> connectivity = oldIds;
+  if (!ownIds) connectivity = Int64Array(idCount);
+  const vtkTypeInt64* ids = oldIds->GetPointer(0);
+  vtkTypeInt64* out = connectivity->GetPointer(0);
+  for (vtkIdType k = 0; k < idCount; ++k) out[k] = newIds[ids[k]];
+  connectivity->Modified();
+  mesh->SetPolys(CellArray(polys->GetOffsetsArray64(), connectivity));
+}
+
+// Some polygons collapse: a polygon that repeats an id once merged loses its repeated corners
+// (an id equal to the one before it, and the last when it equals the first) and becomes a line
+// or a vertex as `rules` allow, or nothing. Only triangles collapse (see NumberByFirstUse).
+// Fills `cellSource`, when given, with the input cell of every output cell: vertices, lines,
+// polygons. As in MapIds, lists only this mesh holds are compacted in place (the kept polygons
+// never overtake the ones still to be read).
+void SplitCollapsed(vtkPolyData* mesh, const Numbering& numbering, const CollapseRules& rules,
+                    std::vector<vtkIdType>* cellSource) {
+  vtkCellArray* polys = mesh->GetPolys();
+  vtkSmartPointer<vtkTypeInt64Array> newOffsets = polys->GetOffsetsArray64();
+  vtkSmartPointer<vtkTypeInt64Array> newConnectivity = polys->GetConnectivityArray64();
+  const auto* offsets = newOffsets->GetPointer(0);
+  const auto* ids = newConnectivity->GetPointer(0);
+  const vtkIdType cells = polys->GetNumberOfCells();
+  const vtkIdType keptCells = cells - numbering.collapsedCells;
+  const vtkIdType keptIds = polys->GetNumberOfConnectivityIds() - numbering.collapsedIds;
+  // Counted with the two smart pointers above.
+  const bool ownLists = polys->GetReferenceCount() == 1 && newOffsets->GetReferenceCount() == 2 &&
+                        newConnectivity->GetReferenceCount() == 2;
+  if (!ownLists) {
+    newOffsets = Int64Array(keptCells + 1);
+    newConnectivity = Int64Array(keptIds);
+  }
+  const std::vector<PointIndex>& newIds = numbering.newIds;
+  vtkTypeInt64* outOffsets = newOffsets->GetPointer(0);
+  vtkTypeInt64* out = newConnectivity->GetPointer(0);
+  ShortCells verts, lines;
+  std::vector<vtkIdType> polySource;
+  vtkIdType kept = 0, written = 0;
+  vtkIdType begin = offsets[0];  // read before the slot can be rewritten
+  outOffsets[0] = 0;
+  for (vtkIdType cell = 0; cell < cells; ++cell) {
+    const vtkIdType end = offsets[cell + 1];
+    vtkTypeInt64 merged[kMaxCheckedPolygon];
+    vtkIdType count = 0;
+    for (vtkIdType k = begin; k < end; ++k) {
+      const vtkTypeInt64 id = newIds.empty() ? ids[k] : vtkTypeInt64(newIds[ids[k]]);
+      if (count == 0 || id != merged[count - 1]) merged[count++] = id;
+    }
+    if (count > 1 && merged[0] == merged[count - 1]) --count;
+    if (count == end - begin) {
+      for (vtkIdType k = 0; k < count; ++k) out[written++] = merged[k];
+      outOffsets[++kept] = written;
+      if (cellSource != nullptr) polySource.push_back(cell);
+    } else if (count == 2 && rules.polysToLines) {
+      lines.ids.insert(lines.ids.end(), merged, merged + 2);
+      lines.source.push_back(cell);
+    } else if (count == 1 && rules.linesToPoints) {
+      verts.ids.push_back(merged[0]);
+      verts.source.push_back(cell);
+    }
+    begin = end;
+  }
+  newOffsets->SetNumberOfValues(keptCells + 1);  // in place: shortens, keeps the buffer
+  newConnectivity->SetNumberOfValues(keptIds);
+  newOffsets->Modified();
+  newConnectivity->Modified();
+  mesh->SetVerts(verts.Array(1));
+  mesh->SetLines(lines.Array(2));
+  mesh->SetPolys(CellArray(newOffsets, newConnectivity));
+  if (cellSource != nullptr) {
+    *cellSource = verts.source;
+    cellSource->insert(cellSource->end(), lines.source.begin(), lines.source.end());
+    cellSource->insert(cellSource->end(), polySource.begin(), polySource.end());
+  }
+}
+
+// The filter's output cells, ids mapped through `numbering`, and its cell data, which follows
+// the cells.
+void BuildCells(vtkPolyData* mesh, const Numbering& numbering, const CollapseRules& rules) {
+  const bool withCellData = mesh->GetCellData()->GetNumberOfArrays() > 0;
+  std::vector<vtkIdType> cellSource;
+  if (numbering.collapsedCells == 0) {
+    MapIds(mesh, numbering.newIds);
+    if (withCellData) {
+      cellSource.resize(mesh->GetNumberOfCells());
+      std::iota(cellSource.begin(), cellSource.end(), vtkIdType(0));
+    }
+  } else {
+    SplitCollapsed(mesh, numbering, rules, withCellData ? &cellSource : nullptr);
+  }
+  if (withCellData) GatherAttributes(mesh->GetCellData(), cellSource);
 }
 
 }  // namespace
 
-bool CleanWithoutFilter(vtkPolyData* mesh) {
-  if (mesh == nullptr || mesh->GetPoints() == nullptr || mesh->GetNumberOfPoints() == 0) {
+bool CleanWithoutFilter(vtkPolyData* mesh, const CollapseRules& rules) {
+  if (mesh == nullptr || mesh->GetPoints() == nullptr || mesh->GetNumberOfPoints() == 0 ||
+      !HasOnlyPolygons(mesh) || !HasPlainData(mesh)) {
     return false;
   }
-  std::vector<vtkIdType> newIds;
-  if (!HasOnlyPolygons(mesh) || !HasNoOtherData(mesh) || !HasPlainPointData(mesh) ||
-      !FirstUseNumbering(mesh->GetPolys(), mesh->GetNumberOfPoints(), newIds) ||
-      !PointsDistinct(mesh->GetPoints())) {
+  std::vector<PointIndex> sameAs;
+  Numbering numbering;
+  if (!FindExactCopies(mesh->GetPoints(), sameAs) ||
+      !NumberByFirstUse(mesh->GetPolys(), mesh->GetNumberOfPoints(), sameAs, numbering)) {
     return false;
   }
-  if (!newIds.empty()) Renumber(mesh, newIds);
+  sameAs = {};  // freed before the new arrays are made
+  const bool unchanged = numbering.newIds.empty() && numbering.collapsedCells == 0 &&
+                         mesh->GetCellData()->GetNumberOfArrays() == 0;
+  if (unchanged) return true;
+  // Cells first: their old ids and the map go before the points are copied (peak memory).
+  BuildCells(mesh, numbering, rules);
+  if (!numbering.newIds.empty()) {
+    numbering.newIds = {};
+    GatherPoints(mesh, numbering.source);
+    GatherAttributes(mesh->GetPointData(), numbering.source);
+  }
+  mesh->DeleteCells();
+  mesh->Modified();
   return true;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
-// Proof that vtkCleanPolyData (point merging, tolerance 0) would hand a mesh back unchanged,
-// so the filter can be skipped for meshes that are already clean.
+// vtkCleanPolyData's result (point merging, tolerance 0) made without the filter for the meshes
+// scanners and mesh writers produce: polygons only, exact copies of vertices, unused vertices and
+// triangles that collapse when their corners merge.
 
 class vtkPolyData;
 
@@ -8,15 +9,24 @@ namespace Ostrel {
 namespace Core {
 namespace Impl {
 
-// Gives `mesh` what vtkCleanPolyData (point merging, tolerance 0) would make of it, without
-// running the filter, when that result is provable in one pass: the mesh has polygon cells
-// only, every polygon has at least three distinct point ids, every point is used, no two
-// points share a position (-0 and 0 count as one), no coordinate is NaN, the cells are stored
-// with 64-bit ids, and there is no cell or field data and no point array beyond plain numeric
-// ones. The filter then only renumbers the points by their first use in the cells, which is
-// done here (nothing changes when they are numbered so already). Returns false, leaving the
-// mesh untouched, in every other case; the caller then runs the filter.
-bool CleanWithoutFilter(vtkPolyData* mesh);
+// What vtkCleanPolyData does with a triangle left with two or one distinct corners: a line when
+// polysToLines, a vertex when linesToPoints (whatever polysToLines says), else nothing. The
+// defaults are the filter's own.
+struct CollapseRules {
+  bool polysToLines = true;   // vtkCleanPolyData::ConvertPolysToLines
+  bool linesToPoints = true;  // vtkCleanPolyData::ConvertLinesToPoints
+};
+
+// Gives `mesh` exactly what vtkCleanPolyData (point merging, tolerance 0, absolute tolerance,
+// conversions as in `rules`) would make of it, without running the filter: the same points in
+// the same order and precision (points at one position, -0 and 0 alike, become the first one
+// met in the cells; unused points are dropped), the same vertex, line and polygon cells, and
+// the same point and cell data. Covered: meshes with polygon cells only, stored with 64-bit ids,
+// every polygon of 3 to 16 ids, a polygon of more than three ids keeping all of them distinct
+// after merging, no coordinate NaN, fewer than 2^32 - 1 points, no field data, point and cell
+// arrays plain numeric, named, one tuple per point or cell, no global or pedigree ids. Returns
+// false, leaving the mesh untouched, in every other case; the caller then runs the filter.
+bool CleanWithoutFilter(vtkPolyData* mesh, const CollapseRules& rules = {});
 
 }  // namespace Impl
 }  // namespace Core

@@ -67,21 +67,20 @@ void CleanPolyData(vtkPolyData* mesh, bool merge, double tolerance, bool polygon
   }
   if (polygonsOnly) {
     RemoveNotPolysCells(mesh);
-    // The filter costs far more than reading the mesh; a mesh whose cleaning is provably a
-    // renumbering at most gets it without the filter.
-    if (merge && tolerance == 0.0 && CleanWithoutFilter(mesh)) {
-      return;
-    }
   }
-  auto cleaner = vtkSmartPointer<vtkCleanPolyData>::New();
-  cleaner->SetInputData(mesh);
-  cleaner->SetAbsoluteTolerance(tolerance);
-  cleaner->SetPointMerging(merge);
-  cleaner->ToleranceIsAbsoluteOn();
-  cleaner->Update();
-  // The mesh object stays the same for every holder of a pointer to it; only its content is
-  // taken over from the filter's output.
-  mesh->ShallowCopy(cleaner->GetOutput());
+  // The filter costs far more than reading the mesh; the common meshes (exact copies of
+  // vertices, unused vertices, triangles collapsing onto them) get its result without it.
+  if (!polygonsOnly || !merge || tolerance != 0.0 || !CleanWithoutFilter(mesh)) {
+    auto cleaner = vtkSmartPointer<vtkCleanPolyData>::New();
+    cleaner->SetInputData(mesh);
+    cleaner->SetAbsoluteTolerance(tolerance);
+    cleaner->SetPointMerging(merge);
+    cleaner->ToleranceIsAbsoluteOn();
+    cleaner->Update();
+    // The mesh object stays the same for every holder of a pointer to it; only its content is
+    // taken over from the filter's output.
+    mesh->ShallowCopy(cleaner->GetOutput());
+  }
   if (polygonsOnly) {
     RemoveNotPolysCells(mesh);
   }

@@ -120,13 +120,13 @@ const Case kCases[] = {
     {"clean_quads", true, {{0, 1, 4, 3}, {1, 2, 5, 4}, {3, 4, 7, 6}, {4, 5, 8, 7}}, {}},
     {"clean_with_colours", true, Grid(), {}, kColours},
     {"clean_with_normals_and_scale", true, Grid(), {}, kNormalsAndScale},
-    {"duplicate_point", false, Grid({{1, 5, 9}}), kCopyOfPoint4, kColours},
-    {"negative_zero_copy", false, Grid({{1, 9, 4}}), {0.5, -0.0, -0.0}},
-    {"unused_point", false, Grid(), {7, 7, 7}, kNormalsAndScale},
-    {"unused_point_in_the_middle", false, {{0, 1, 4}, {0, 4, 3}, {4, 5, 8}, {4, 8, 7}}, {}},
-    {"collapsed_triangle_in_the_middle", false, {{0, 1, 4}, {2, 5, 2}, {1, 2, 5}, {4, 5, 8}}, {}},
+    {"duplicate_point", true, Grid({{1, 5, 9}}), kCopyOfPoint4, kColours},
+    {"negative_zero_copy", true, Grid({{1, 9, 4}}), {0.5, -0.0, -0.0}},
+    {"unused_point", true, Grid(), {7, 7, 7}, kNormalsAndScale},
+    {"unused_point_in_the_middle", true, {{0, 1, 4}, {0, 4, 3}, {4, 5, 8}, {4, 8, 7}}, {}},
+    {"collapsed_triangle_in_the_middle", true, {{0, 1, 4}, {2, 5, 2}, {1, 2, 5}, {4, 5, 8}}, {}},
     {"points_used_out_of_order", true, Grid(), {}, kColours | kNormalsAndScale, VTK_FLOAT, false},
-    {"out_of_order_with_duplicate", false, Grid({{8, 9, 5}}), kCopyOfPoint4, kNone, VTK_DOUBLE,
+    {"out_of_order_with_duplicate", true, Grid({{8, 9, 5}}), kCopyOfPoint4, kNone, VTK_DOUBLE,
      false},
     {"with_vertex_cell", true, Grid(), {}, kVertexCell},
 };
@@ -141,6 +141,7 @@ TEST_P(CleanSkip, EqualsTheFilter) {
   Mesh actual = Make(c);
   RemoveNotPolysCells(actual);
   EXPECT_EQ(CleanWithoutFilter(actual), c.alreadyClean);
+  RemoveNotPolysCells(actual);  // collapsed triangles became lines
   if (c.alreadyClean) {
     SCOPED_TRACE("without the filter");
     ExpectSameMesh(expected, actual);
