@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "support/run_process.h"
 #include "support/temp_dir.h"
 
 namespace po = boost::program_options;
@@ -22,9 +23,9 @@ ParseResult parse(std::vector<std::string> args) {
   std::vector<char*> argv;
   for (std::string& arg : args) argv.push_back(arg.data());
   ParseResult result;
-  testing::internal::CaptureStdout();
-  result.ok = parseOptions(static_cast<int>(argv.size()), argv.data(), result.vm);
-  result.out = testing::internal::GetCapturedStdout();
+  result.out = ardentis_test::capture([&] {
+                 result.ok = parseOptions(static_cast<int>(argv.size()), argv.data(), result.vm);
+               }).out;
   return result;
 }
 
@@ -38,7 +39,7 @@ std::vector<std::string> runArgs(const std::string& config, std::vector<std::str
   return extra;
 }
 
-TEST(ParseOptions, DefaultsConfigurationValuesAndOptionForms) {
+TEST(ParseOptions, DefaultsShortFormsAndConfigurationValues) {
   ardentis_test::TempDir dir;
   const std::string config = dir.write("t.ini", kTwoModels);
   ParseResult result = parse(runArgs(config));
@@ -59,17 +60,20 @@ TEST(ParseOptions, DefaultsConfigurationValuesAndOptionForms) {
   // Quotes are kept as written; the loaders remove them.
   EXPECT_EQ(vm["MODELS.MODEL_1"].as<std::string>(), "\"models/m1.ply\"");
   EXPECT_EQ(vm.count("MODELS.MODEL_2"), 0u);  // beyond NUMBER: skipped silently
-
-  const std::vector<std::string> forms[] = {{"-r", "6", "-n", "0.05", "-t", "2"},
-                                            {"--radius", "6", "-n0.05", "-t2"},
-                                            {"--radius=6", "--sigmaSceneNoise=0.05", "-t", "2"},
-                                            {"-r6", "--repeatabilityTh=2", "-n", "0.05"}};
-  for (const auto& form : forms) {
-    ParseResult custom = parse(runArgs(config, form));
-    ASSERT_TRUE(custom.ok) << form[0] << ": " << custom.out;
-    EXPECT_EQ(custom.vm["radius"].as<int>(), 6) << form[0];
-    EXPECT_EQ(custom.vm["sigmaSceneNoise"].as<double>(), 0.05);
-    EXPECT_EQ(custom.vm["repeatabilityTh"].as<double>(), 2.0);
+  ParseResult custom = parse(runArgs(config, {"-r", "6", "-n", "0.05", "-t", "2"}));
+  EXPECT_EQ(custom.vm["radius"].as<int>(), 6);
+  EXPECT_EQ(custom.vm["sigmaSceneNoise"].as<double>(), 0.05);
+  EXPECT_EQ(custom.vm["repeatabilityTh"].as<double>(), 2.0);
+  // Keys may carry their section; NUMBER 0 or below registers no model keys.
+  for (const auto& [number, registered] :
+       std::vector<std::pair<std::string, size_t>>{{"0", 0}, {"-3", 0}, {"1", 1}}) {
+    ParseResult sections = parse(runArgs(dir.write(
+        "s.ini", "SCENE.PATH = s.ply\nMODELS.NUMBER=" + number +
+                     "\n[MODELS]\n  MODEL_0   =   a.ply  \nMODEL_0_GROUNDTRUTH = a.txt\n")));
+    ASSERT_TRUE(sections.ok) << number << ": " << sections.out;
+    EXPECT_EQ(sections.vm["SCENE.PATH"].as<std::string>(), "s.ply");
+    EXPECT_EQ(sections.vm.count("MODELS.MODEL_0") + sections.vm.count("MODELS.MODEL_0_GROUNDTRUTH"),
+              2 * registered);
   }
 }
 
@@ -85,13 +89,11 @@ TEST(ParseOptions, HelpAndUsageListings) {
   }
   EXPECT_EQ(help.out.find("Problems opening"), std::string::npos);
   EXPECT_EQ(help.out.substr(help.out.size() - 2), "\n\n");
-
   ParseResult usage = parse({"-S", "feats", "-O", "out", "--detectorID", "DET"});
   EXPECT_FALSE(usage.ok);
-  EXPECT_EQ(usage.out.rfind(
-                "Path to config file storing test configuration is missing on the command line\n"
-                "Usage::\nCommand line options:\n",
-                0),
+  EXPECT_EQ(usage.out.rfind("Path to config file storing test configuration is missing on the "
+                            "command line\nUsage::\nCommand line options:\n",
+                            0),
             0u);
   EXPECT_EQ(usage.out.substr(usage.out.size() - 2), "\n\n");
 }
@@ -106,19 +108,10 @@ TEST(ParseOptions, FailuresPrintTheirMessage) {
     std::string expected;
   } cases[] = {
       {"", {}, "Problems opening config file CONFIG\n"},
-      {kTwoModels, {"--bogus"}, "unrecognised option '--bogus'"},
       {kTwoModels, {"--SCENE.PATH", "x"}, "unrecognised option '--SCENE.PATH'"},
-      {kTwoModels, {"-r"}, "the required argument for option '--radius' is missing"},
-      {kTwoModels, {"-r", "six"}, "the argument ('six') for option '--radius' is invalid"},
       {"[SCENE]\nPATH = a.ply\nPATH = b.ply\n[MODELS]\nNUMBER = 0\n",
        {},
        "option 'SCENE.PATH' cannot be specified more than once"},
-      {"[SCENE]\nPATH a.ply\n",
-       {},
-       "the options configuration file contains an invalid line 'PATH a.ply'"},
-      {"[MODELS]\nNUMBER = two\n",
-       {},
-       "the argument ('two') for option 'MODELS.NUMBER' is invalid"},
       {"[SCENE]\nPATH = a.ply\n", {}, "Missing key \"MODELS.NUMBER\" in config file CONFIG\n"},
       {"[MODELS]\nNUMBER = 0\n", {}, "Missing key \"SCENE.PATH\" in config file CONFIG\n"},
       {noModels + "NUMBER = 1\nMODEL_0_GROUNDTRUTH = g\n",
@@ -155,27 +148,6 @@ TEST(ParseOptions, FailuresPrintTheirMessage) {
             "Missing option --savingPath on the command line\n");
   EXPECT_EQ(parse({"-C", config, "-S", "feats"}).out,
             "Missing option --outputPath on the command line\n");
-}
-
-TEST(ParseOptions, ModelKeysFollowTheNumberOfModelsAndNamesMayCarryTheirSection) {
-  ardentis_test::TempDir dir;
-  for (const auto& [number, registered] :
-       std::vector<std::pair<std::string, size_t>>{{"0", 0}, {"-3", 0}, {"1", 1}, {"2", 2}}) {
-    const std::string config = dir.write(
-        "t.ini", "# comment\n\nSCENE.PATH = s.ply   # trailing comment\nMODELS.NUMBER=" + number +
-                     "\n[MODELS]\n  MODEL_0   =   a.ply  \nMODEL_0_GROUNDTRUTH = a.txt\n"
-                     "MODEL_1 = b.ply\nMODEL_1_GROUNDTRUTH = b.txt\n");
-    ParseResult result = parse(runArgs(config));
-    ASSERT_TRUE(result.ok) << number << ": " << result.out;
-    EXPECT_EQ(result.vm["SCENE.PATH"].as<std::string>(), "s.ply");
-    EXPECT_EQ(result.vm.count("MODELS.MODEL_0") + result.vm.count("MODELS.MODEL_0_GROUNDTRUTH") +
-                  result.vm.count("MODELS.MODEL_1") + result.vm.count("MODELS.MODEL_1_GROUNDTRUTH"),
-              2 * registered)
-        << number;
-    if (registered > 0) {
-      EXPECT_EQ(result.vm["MODELS.MODEL_0"].as<std::string>(), "a.ply");
-    }
-  }
 }
 
 }  // namespace

@@ -16,6 +16,8 @@ TEST(MeshResolution, KnownMeshes) {
   lineOnly->SetLines(CellsOf({{0, 2}}));
   Mesh noPoints = Mesh::New();
   noPoints->SetPolys(CellsOf({{0, 1, 2}}));
+  // Far from the origin with a tiny edge: single-precision differences would be 0.
+  const double step = std::nextafter(1.0e4f, 2.0e4f) - 1.0e4;
   const struct {
     const char* name;
     Mesh mesh;
@@ -32,17 +34,11 @@ TEST(MeshResolution, KnownMeshes) {
       {"two-point polygon", MeshOf(triangle, {{0, 1, 2}, {0, 1}}), 18.0 / 5.0},
       {"polygons naming missing points", MeshOf(triangle, {{0, 1, 2}, {0, 1, 99}, {-1, 0, 1}}),
        4.0},
+      {"double precision sums", MeshOf({1e4, 0, 0, 1e4 + step, 0, 0, 1e4, step, 0}, {{0, 1, 2}}),
+       step * (2.0 + std::sqrt(2.0)) / 3.0},
   };
   EXPECT_EQ(compute_mesh_resolution(nullptr), 0.0);
   for (const auto& c : cases) {
     EXPECT_NEAR(compute_mesh_resolution(c.mesh), c.expected, 1e-15) << c.name;
   }
-}
-
-TEST(MeshResolution, SumsInDoublePrecision) {
-  // Points far from the origin with a tiny edge: single-precision differences would be 0.
-  const float base = 1.0e4f;
-  const double step = std::nextafter(base, 2 * base) - base;
-  Mesh mesh = MeshOf({base, 0, 0, base + step, 0, 0, base, step, 0}, {{0, 1, 2}});
-  EXPECT_DOUBLE_EQ(compute_mesh_resolution(mesh), step * (2.0 + std::sqrt(2.0)) / 3.0);
 }

@@ -10,12 +10,12 @@
 #include <filesystem>
 #include <set>
 #include <sstream>
-#include <string>
-#include <vector>
 
+#include "support/run_process.h"
 #include "support/temp_dir.h"
 
 namespace po = boost::program_options;
+using ardentis_test::readFile;
 
 namespace {
 
@@ -26,8 +26,7 @@ const std::string kHeader =
 // Names the table at a fixed path and counts how often it is asked.
 class TableTester : public IDetectorTester {
  public:
-  explicit TableTester(std::string table)
-      : IDetectorTester(noSavingPath(), 1.0, -1), table(table) {}
+  explicit TableTester(std::string table) : IDetectorTester(none, 1.0, -1), table(table) {}
   std::string getOutputFilename(po::variables_map&) override {
     ++calls;
     return table;
@@ -35,16 +34,12 @@ class TableTester : public IDetectorTester {
   bool IsScaleInvariant() override { return false; }
   int decimate() override { return -1; }
   std::string getDetectorNickname() override { return "DET"; }
-
-  static std::string& noSavingPath() {
-    static std::string none;
-    return none;
-  }
+  static inline std::string none;
   std::string table;
   int calls = 0;
 };
 
-// One run's records: the example row m1;0.1;10;40;30.5;2;100;80;500;s1_0.1 for every model.
+// One run's records: the row m1;0.1;10;40;30.5;2;100;80;500;s1_0.1 for every model.
 struct TableRun {
   po::variables_map vm;
   std::vector<TestModel> models;
@@ -66,42 +61,37 @@ struct TableRun {
       results.totScaleRepeatability[i] = 30.5;
     }
   }
-  std::string write(TableTester& tester) {
-    testing::internal::CaptureStdout();
-    writeResultsTable(tester, vm, models, scene, results);
-    return testing::internal::GetCapturedStdout();
+  ardentis_test::ProcessResult write(TableTester& tester) {
+    return ardentis_test::capture([&] { writeResultsTable(tester, vm, models, scene, results); });
   }
 };
 
 std::vector<std::string> filesIn(const std::string& dir) {
-  std::vector<std::string> names;
+  std::set<std::string> names;
   for (const auto& entry : std::filesystem::directory_iterator(dir))
-    names.push_back(entry.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
+    names.insert(entry.path().filename().string());
+  return {names.begin(), names.end()};
 }
 
 TEST(ResultsTable, NewTableGetsTheHeaderThenRowsAreAppended) {
   ardentis_test::TempDir dir;
   TableTester tester(dir.file("DET.csv"));
   TableRun run;
-  EXPECT_EQ(run.write(tester), "writing xls file..\n");
+  EXPECT_EQ(run.write(tester).out, "writing xls file..\n");
   EXPECT_EQ(tester.calls, 2);
   const std::string row = "m1;0.1;10;40;30.5;2;100;80;500;s1_0.1\n";
-  EXPECT_EQ(ardentis_test::readFile(tester.table), kHeader + row);
+  EXPECT_EQ(readFile(tester.table), kHeader + row);
   // Numbers use the default stream formatting.
   run.results.totScaleRepeatability[0] = 12.3456789;
   run.scene.noiseSigma = 1.0e-7;
   run.vm.at("radius").value() = boost::any(-1);
   run.write(tester);
-  EXPECT_EQ(ardentis_test::readFile(tester.table),
-            kHeader + row + "m1;1e-07;-1;40;12.3457;2;100;80;500;s1_0.1\n");
+  EXPECT_EQ(readFile(tester.table), kHeader + row + "m1;1e-07;-1;40;12.3457;2;100;80;500;s1_0.1\n");
   EXPECT_EQ(filesIn(dir.path()), (std::vector<std::string>{"DET.csv", "DET.csv.lock"}));
-
   // Existing lines are kept and a last line gets its line end.
   TableTester old(dir.write("old.csv", "first\n\nlast without end"));
   TableRun().write(old);
-  EXPECT_EQ(ardentis_test::readFile(old.table), "first\n\nlast without end\n" + row);
+  EXPECT_EQ(readFile(old.table), "first\n\nlast without end\n" + row);
 }
 
 // A file size limit makes the new table's write fail part way, as a full disk would.
@@ -120,21 +110,15 @@ TEST(ResultsTableDeathTest, FailedWriteNamesThePathAndKeepsTheOldTable) {
   TableRun run;
   EXPECT_EXIT(writeWithFileSizeLimit(tester, run, old.size()), testing::ExitedWithCode(0),
               "^Cannot write results table .*/DET\\.csv: [^\n]*\n$");
-  EXPECT_EQ(ardentis_test::readFile(tester.table), old);
+  EXPECT_EQ(readFile(tester.table), old);
   EXPECT_EQ(filesIn(dir.path()), (std::vector<std::string>{"DET.csv", "DET.csv.lock"}));
-}
-
-TEST(ResultsTable, UnusableTablePathIsReportedAndNothingIsWritten) {
-  ardentis_test::TempDir dir;
+  // A table path that cannot be used is reported, and nothing is written.
   dir.write("not-a-directory", "x");
-  TableTester tester(dir.file("not-a-directory/DET.csv"));
-  TableRun run;
-  testing::internal::CaptureStderr();
-  run.write(tester);
-  const std::string err = testing::internal::GetCapturedStderr();
-  EXPECT_NE(err.find(tester.table), std::string::npos) << err;
+  TableTester unusable(dir.file("not-a-directory/DET.csv"));
+  const std::string err = run.write(unusable).err;
+  EXPECT_NE(err.find(unusable.table), std::string::npos) << err;
   EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1);
-  EXPECT_EQ(ardentis_test::readFile(dir.file("not-a-directory")), "x");
+  EXPECT_EQ(readFile(dir.file("not-a-directory")), "x");
 }
 
 TEST(ResultsTable, ConcurrentRunsKeepEveryRow) {
@@ -168,8 +152,7 @@ TEST(ResultsTable, ConcurrentRunsKeepEveryRow) {
     waitpid(pid, &status, 0);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
   }
-
-  std::istringstream table(ardentis_test::readFile(tester.table));
+  std::istringstream table(readFile(tester.table));
   std::string line;
   std::getline(table, line);
   EXPECT_EQ(line + "\n", kHeader);

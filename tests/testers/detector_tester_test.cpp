@@ -1,7 +1,6 @@
 // Tester selection, mesh naming, keypoint-file naming and the results path.
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <boost/program_options/variables_map.hpp>
 #include <filesystem>
@@ -22,16 +21,6 @@ po::variables_map options(const std::string& detectorID, int radius) {
   vm.insert({"savingPath", po::variable_value(boost::any(std::string("feats")), false)});
   vm.insert({"radius", po::variable_value(boost::any(radius), false)});
   return vm;
-}
-
-// The whole of `text`, as a death-test pattern.
-std::string exactly(const std::string& text) {
-  std::string pattern = "^";
-  for (char c : text) {
-    if (std::string("\\^$.|?*+()[]{}").find(c) != std::string::npos) pattern += '\\';
-    pattern += c;
-  }
-  return pattern + "$";
 }
 
 TEST(MeshNameFromPath, IsTheFileNameWithoutExtension) {
@@ -70,20 +59,6 @@ TEST(Extract, NamesTheFileAfterDetectorRadiusAndMesh) {
   }
 }
 
-TEST(ExtractDeathTest, EmptyOrMissingFileEndsTheRun) {
-  ardentis_test::TempDir dir;
-  std::string savingPath = dir.file("feats");
-  const std::string empty = dir.write("feats/DET_bunny_0.feat", "0\n");
-  TestModel model;
-  model.meshPath = "./data/bunny_0.ply";
-  FromFileTester plain("DET", savingPath, 1.0, -1);
-  EXPECT_EXIT(plain.extract(model), ::testing::ExitedWithCode(156),
-              exactly("Cannot open file " + empty + "\n"));
-  FromFileTester withRadius("DET", savingPath, 1.0, 6);
-  EXPECT_EXIT(withRadius.extract(model), ::testing::ExitedWithCode(156),
-              exactly("Cannot open file " + savingPath + "/DET_R-6_bunny_0.feat\n"));
-}
-
 TEST(GetDetector, BuildsTheFileTesterFromTheOptions) {
   po::variables_map vm = options("DET", 6);
   ::testing::internal::CaptureStdout();
@@ -98,19 +73,6 @@ TEST(GetDetector, BuildsTheFileTesterFromTheOptions) {
   EXPECT_EQ(tester->getOutputFilename(vm), dir.file("out/nested/DET.csv"));
   EXPECT_TRUE(std::filesystem::is_directory(dir.file("out/nested")));
   EXPECT_FALSE(std::filesystem::exists(dir.file("out/nested/DET.csv")));
-}
-
-TEST(GetDetectorDeathTest, WithoutADetectorNameEndsTheRunAfterItsFirstLine) {
-  po::variables_map vm = options("YourDetectorName", -1);
-  // Standard output joins standard error so the order of the two lines is checked too.
-  EXPECT_EXIT(
-      {
-        dup2(STDERR_FILENO, STDOUT_FILENO);
-        IDetectorTester::getDetector(vm, 1.0);
-      },
-      ::testing::ExitedWithCode(156),
-      exactly("Read keypoints from file\nTo read keypoints from files, you must specify a valid "
-              "detector name  with the option --detectorID\n"));
 }
 
 }  // namespace
