@@ -21,10 +21,14 @@ Mesh Cloud(const std::vector<float>& xyz) {
   return Mesh::Take(CreatePolyData(xyz.data(), unsigned(xyz.size() / 3), nullptr, nullptr, 0));
 }
 
-}  // namespace
+Ids Sorted(vtkIdList* list) {
+  Ids ids(list->begin(), list->end());
+  std::sort(ids.begin(), ids.end());
+  return ids;
+}
 
-// Queries inside the cloud's unit box, outside it and several box sizes away, and queries by
-// the id of a point of the cloud, in every form, against a brute-force search.
+// Queries inside the cloud's unit box, outside it and several box sizes away, in every form,
+// and queries by the ids of the cloud's points, against a brute-force search.
 TEST(KdTree, EveryQueryFormMatchesBruteForce) {
   const int count = 3000;
   std::mt19937 random(11);
@@ -36,54 +40,46 @@ TEST(KdTree, EveryQueryFormMatchesBruteForce) {
   for (int q = 0; q < 600; ++q) {
     float query[3];
     for (float& value : query) value = q < 400 ? wide(random) : unit(random);
-    double asDoubles[3] = {query[0], query[1], query[2]};
+    double asDoubles[3] = {query[0], query[1], query[2]}, within = -1;
     std::vector<float> squared(count);
-    int best = 0;
     for (int i = 0; i < count; ++i) {
       const float dx = query[0] - points[3 * i], dy = query[1] - points[3 * i + 1],
                   dz = query[2] - points[3 * i + 2];
       squared[i] = dx * dx + dy * dy + dz * dz;
-      if (squared[i] < squared[best]) best = i;
     }
+    const float best = *std::min_element(squared.begin(), squared.end());
     int id = -2, doubleId = -2;
     const double distance = tree.FindNearestPoint(query, id);
     ASSERT_GE(id, 0);
-    // Equal distances; a different id only for an exact tie.
-    EXPECT_EQ(distance, std::sqrt(double(squared[best]))) << "query " << q;
-    EXPECT_EQ(squared[id], squared[best]);
+    EXPECT_EQ(distance, std::sqrt(double(best))) << "query " << q;
+    EXPECT_EQ(squared[id], best);  // a different id only for an exact tie
     EXPECT_EQ(tree.FindNearestPoint(asDoubles), id);
     EXPECT_NEAR(tree.FindNearestPoint(asDoubles, doubleId), distance, 1e-6 * (1 + distance));
     EXPECT_EQ(doubleId, id);
-    double within = -1;
     EXPECT_EQ(tree.FindNearestPointWithinRadius(query, float(distance) * 1.001f + 1e-6f, within),
               id);
-    EXPECT_NEAR(within, squared[best], 1e-6 * (1 + squared[best]));
+    EXPECT_NEAR(within, best, 1e-6 * (1 + best));
     EXPECT_EQ(tree.FindNearestPointWithinRadius(query, float(distance) * 0.999f, within), -1);
     EXPECT_EQ(within, kInfinity);
     EXPECT_EQ(tree.FindNearestPoint(q, doubleId), 0.0);
     EXPECT_EQ(doubleId, q);
     EXPECT_EQ(tree.FindNearestPointWithinRadius(q, 0.0f, within), q);
-
     if (q % 10 != 0) continue;
-    const float radius = std::sqrt(squared[best]) + 0.05f;
+    const float radius = std::sqrt(best) + 0.05f;
     Ids expected;
     for (int i = 0; i < count; ++i)
       if (std::sqrt(squared[i]) <= radius) expected.push_back(i);
     EXPECT_EQ(Sorted(tree.FindPointsWithinRadius(query, radius)), expected);
     vtkIdList* five = tree.FindNearestNPoints(5, query);
     ASSERT_EQ(five->GetNumberOfIds(), 5);
-    EXPECT_EQ(squared[five->GetId(0)], squared[best]);
+    EXPECT_EQ(squared[five->GetId(0)], best);
     const float fifth = squared[five->GetId(4)];
     EXPECT_LE(std::count_if(squared.begin(), squared.end(), [&](float s) { return s < fifth; }), 4);
     EXPECT_EQ(Sorted(tree.FindPointsWithinRadius(id, 0.0f)), (Ids{id}));
     EXPECT_EQ(tree.FindNearestNPoints(1, id)->GetId(0), id);
   }
-}
-
-// A far query over a tiny cloud, where VTK's own closest-point search answers point 0.
-TEST(KdTree, FarQueryOverTinyCloudFindsTheTrueNearest) {
-  Mesh cloud = Cloud({0.779919f, 0.227339f, 0.0763083f, 0.978223f, 0.438409f, 0.318972f});
-  KdTree tree(cloud);
+  // A far query over a tiny cloud, where VTK's own closest-point search answers point 0.
+  tree.SetPolyData(Cloud({0.779919f, 0.227339f, 0.0763083f, 0.978223f, 0.438409f, 0.318972f}));
   float query[3] = {0.840643f, 0.306928f, 0.790698f};
   EXPECT_EQ(tree.FindNearestPoint(query), 1);
   double squared = 0;
@@ -92,11 +88,11 @@ TEST(KdTree, FarQueryOverTinyCloudFindsTheTrueNearest) {
 }
 
 // Every case where there is no point to give answers -1, an infinite distance and an empty
-// list, without reading outside any storage. One tree, rebound from case to case.
+// list, without reading outside any storage; then a mesh of double storage that only the
+// locator holds. One tree, rebound from case to case.
 TEST(KdTree, NoPointToGiveAndRebinding) {
   vtkNew<vtkPolyData> noPointsObject;
-  Mesh emptyCloud = Cloud({});
-  Mesh cloud = Cloud({0, 0, 0, 1, 1, 1});
+  Mesh emptyCloud = Cloud({}), cloud = Cloud({0, 0, 0, 1, 1, 1});
   const struct {
     vtkPolyData* mesh;  // null: never bound
     float query[3];
@@ -121,8 +117,7 @@ TEST(KdTree, NoPointToGiveAndRebinding) {
       EXPECT_EQ(id, -1);
       EXPECT_EQ(tree.FindNearestNPoints(3, query)->GetNumberOfIds(), 0);
     }
-    id = 7;
-    EXPECT_EQ(tree.FindNearestPoint(c.pointId, id), kInfinity);
+    EXPECT_EQ(tree.FindNearestPoint(c.pointId, id = 7), kInfinity);
     EXPECT_EQ(id, -1);
     EXPECT_EQ(tree.FindNearestPointWithinRadius(query, c.radius, squared), -1);
     EXPECT_EQ(squared, kInfinity);
@@ -131,7 +126,7 @@ TEST(KdTree, NoPointToGiveAndRebinding) {
     EXPECT_EQ(tree.FindPointsWithinRadius(c.pointId, c.radius)->GetNumberOfIds(), 0);
     EXPECT_EQ(tree.FindNearestNPoints(3, c.pointId)->GetNumberOfIds(), 0);
   }
-  {  // double storage, held by the locator alone
+  {
     Mesh mesh = Mesh::New();
     const double values[] = {0, 0, 0, 1, 0, 0, 0, 2, 0, 5, 5, 5};
     std::copy(values, values + 12, AllocatePointsInDoubleFormat(mesh, 4));
@@ -147,3 +142,5 @@ TEST(KdTree, NoPointToGiveAndRebinding) {
   EXPECT_EQ(tree.FindNearestNPoints(-3, query), two);  // one result list, emptied
   EXPECT_EQ(two->GetNumberOfIds(), 0);
 }
+
+}  // namespace

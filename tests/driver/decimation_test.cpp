@@ -27,27 +27,20 @@ vtkPolyData* grid(int side) {
                                             unsigned(triangles.size() / 3));
 }
 
-po::variables_map withMaxVertexes(int maxVertexes) {
-  po::variables_map vm;
-  vm.insert({"maxVertexesInDataset", po::variable_value(boost::any(maxVertexes), false)});
-  return vm;
-}
-
-TEST(Decimation, TargetIsTheSameFractionRoundedHalfUp) {
+// Targets keep the same fraction, rounded half up. Models at the maximum level stay unchanged
+// copies; the scene is reduced to about half. No positive maximum: the run ends.
+TEST(DecimationDeathTest, TargetsStagesAndTheMissingParameter) {
   const int cases[][4] = {{601, 1000, 500, 301},  {2000, 1000, 500, 1000}, {1, 1000, 500, 1},
                           {600, 1000, 1000, 600}, {600, 1000, 2000, 1200}, {600, 0, 500, 600}};
   for (const auto& c : cases)
     EXPECT_EQ(decimationTarget(c[0], c[1], c[2]), c[3]) << c[0] << " " << c[2];
-}
-
-// Models at the maximum level stay unchanged copies; the scene is reduced to about half.
-TEST(Decimation, StagesPrintEveryMeshAndTheMeanResolution) {
   std::vector<TestModel> models(2);
   models[0].mesh = grid(21);
   models[1].mesh = grid(5);
   TestModel scene;
   scene.mesh = grid(21);
-  auto vm = withMaxVertexes(1000);
+  po::variables_map vm;
+  vm.insert({"maxVertexesInDataset", po::variable_value(boost::any(1000), false)});
   double mean = 0;
   const std::string out = ardentis_test::capture([&] {
                             mean = decimateModels(vm, models, 1000);
@@ -71,12 +64,8 @@ TEST(Decimation, StagesPrintEveryMeshAndTheMeanResolution) {
   EXPECT_EQ(out, expected);
   EXPECT_DOUBLE_EQ(mean, (r0 + r1) / 2);
   for (auto* mesh : {models[0].mesh, models[1].mesh, scene.mesh}) mesh->Delete();
-}
-
-TEST(DecimationDeathTest, MaxVertexesNotPositiveEndsTheRun) {
   for (int maxVertexes : {0, -1}) {
-    std::vector<TestModel> models(1);
-    auto vm = withMaxVertexes(maxVertexes);
+    vm.at("maxVertexesInDataset").value() = maxVertexes;
     EXPECT_EXIT(decimateModels(vm, models, 500), testing::ExitedWithCode(156),
                 "^Cannot decimate without maxVertexesInDataset parameter$");
   }

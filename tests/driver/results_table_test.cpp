@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <set>
 #include <sstream>
+#include <tuple>
 
 #include "support/run_process.h"
 #include "support/temp_dir.h"
@@ -24,8 +25,7 @@ const std::string kHeader =
     "Model Keypoints;Non-occluded Keypoints;Scene Keypoints;Scene Name\n";
 
 // Names the table at a fixed path and counts how often it is asked.
-class TableTester : public IDetectorTester {
- public:
+struct TableTester : IDetectorTester {
   explicit TableTester(std::string table) : IDetectorTester(none, 1.0, -1), table(table) {}
   std::string getOutputFilename(po::variables_map&) override {
     ++calls;
@@ -49,21 +49,16 @@ struct TableRun {
   explicit TableRun(std::vector<std::string> names = {"m1"}) : results(names.size()) {
     vm.insert({"radius", po::variable_value(boost::any(10), false)});
     vm.insert({"repeatabilityTh", po::variable_value(boost::any(2.0), false)});
-    scene.name = "s1_0.1";
-    scene.noiseSigma = 0.1;
-    scene.numKeypoints = 500;
+    std::tie(scene.name, scene.noiseSigma, scene.numKeypoints) = std::tuple("s1_0.1", 0.1, 500);
     for (std::size_t i = 0; i < names.size(); ++i) {
       models.emplace_back();
-      models.back().name = names[i];
-      models.back().numKeypoints = 100;
+      std::tie(models[i].name, models[i].numKeypoints) = std::tuple(names[i], 100);
       results.nonOccludedKeypoints[i] = 80;
       results.repeatableKeypoints[i] = 40;
       results.totScaleRepeatability[i] = 30.5;
     }
   }
-  ardentis_test::ProcessResult write(TableTester& tester) {
-    return ardentis_test::capture([&] { writeResultsTable(tester, vm, models, scene, results); });
-  }
+  void write(TableTester& tester) { writeResultsTable(tester, vm, models, scene, results); }
 };
 
 std::vector<std::string> filesIn(const std::string& dir) {
@@ -77,7 +72,7 @@ TEST(ResultsTable, NewTableGetsTheHeaderThenRowsAreAppended) {
   ardentis_test::TempDir dir;
   TableTester tester(dir.file("DET.csv"));
   TableRun run;
-  EXPECT_EQ(run.write(tester).out, "writing xls file..\n");
+  EXPECT_EQ(ardentis_test::capture([&] { run.write(tester); }).out, "writing xls file..\n");
   EXPECT_EQ(tester.calls, 2);
   const std::string row = "m1;0.1;10;40;30.5;2;100;80;500;s1_0.1\n";
   EXPECT_EQ(readFile(tester.table), kHeader + row);
@@ -85,12 +80,12 @@ TEST(ResultsTable, NewTableGetsTheHeaderThenRowsAreAppended) {
   run.results.totScaleRepeatability[0] = 12.3456789;
   run.scene.noiseSigma = 1.0e-7;
   run.vm.at("radius").value() = boost::any(-1);
-  run.write(tester);
+  ardentis_test::capture([&] { run.write(tester); });
   EXPECT_EQ(readFile(tester.table), kHeader + row + "m1;1e-07;-1;40;12.3457;2;100;80;500;s1_0.1\n");
   EXPECT_EQ(filesIn(dir.path()), (std::vector<std::string>{"DET.csv", "DET.csv.lock"}));
   // Existing lines are kept and a last line gets its line end.
   TableTester old(dir.write("old.csv", "first\n\nlast without end"));
-  TableRun().write(old);
+  ardentis_test::capture([&] { TableRun().write(old); });
   EXPECT_EQ(readFile(old.table), "first\n\nlast without end\n" + row);
 }
 
@@ -99,7 +94,7 @@ void writeWithFileSizeLimit(TableTester& tester, TableRun& run, std::size_t byte
   std::signal(SIGXFSZ, SIG_IGN);
   const rlimit limit{rlim_t(bytes), rlim_t(bytes)};
   setrlimit(RLIMIT_FSIZE, &limit);
-  writeResultsTable(tester, run.vm, run.models, run.scene, run.results);
+  run.write(tester);
   std::exit(0);
 }
 
@@ -115,7 +110,7 @@ TEST(ResultsTableDeathTest, FailedWriteNamesThePathAndKeepsTheOldTable) {
   // A table path that cannot be used is reported, and nothing is written.
   dir.write("not-a-directory", "x");
   TableTester unusable(dir.file("not-a-directory/DET.csv"));
-  const std::string err = run.write(unusable).err;
+  const std::string err = ardentis_test::capture([&] { run.write(unusable); }).err;
   EXPECT_NE(err.find(unusable.table), std::string::npos) << err;
   EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1);
   EXPECT_EQ(readFile(dir.file("not-a-directory")), "x");
@@ -138,8 +133,7 @@ TEST(ResultsTable, ConcurrentRunsKeepEveryRow) {
       dup2(open("/dev/null", O_WRONLY), STDOUT_FILENO);
       for (int r = 0; r < kRunsEach; ++r) {
         const std::string id = "w" + std::to_string(w) + "r" + std::to_string(r);
-        TableRun run({id + "a", id + "b", id + "c", id + "d"});
-        writeResultsTable(tester, run.vm, run.models, run.scene, run.results);
+        TableRun({id + "a", id + "b", id + "c", id + "d"}).write(tester);
       }
       _exit(0);
     }

@@ -137,55 +137,36 @@ TEST_F(EvaluationRun, NoModelsWritesOnlyTheHeader) {
 }
 
 TEST_F(EvaluationRun, FailuresEndWithTheirStatusAndLeaveNoTable) {
+  const std::string noScene = "\n\nERROR LoadPly: CannotOpenFileError\nProblems loading scene\n";
+  const std::string noDetector =
+      "To read keypoints from files, you must specify a valid "
+      "detector name  with the option --detectorID\n";
   const struct {
     const char* file;     // file to remove or rewrite
     const char* content;  // nullptr: remove it
     std::vector<std::string> args;
     int status;
-    std::string outTail;  // what stdout ends with
-    std::string err;
+    std::string outTail, err;  // what stdout ends with, all of stderr
   } cases[] = {
+      // clang-format off
       {"test.ini", nullptr, {}, 255, "Problems opening config file test.ini\n", ""},
-      {"data/models/m2_0.ply",
-       nullptr,
-       {},
-       254,
-       "Error opening file: ./data/models/m2_0.ply\n",
-       ""},
+      {"test.ini", "[SCENE]\nPATH = s.ply\n[MODELS]\nNUMBER = 1\nMODEL_0 = models/m1.off\n"
+       "MODEL_0_GROUNDTRUTH = gt/m1.txt\n", {}, 254, "Error opening file: ./data/models/m1_0.off\n", ""},
+      {"data/models/m2_0.ply", nullptr, {}, 254, "Error opening file: ./data/models/m2_0.ply\n", ""},
       {"data/gt/m2.txt", nullptr, {}, 254, "Error opening file: \"gt/m2.txt\"\n", ""},
       {"data/gt/m1.txt", "1 0 0 0\n0 1 0 0\n", {}, 254, "Error opening file: gt/m1.txt\n", ""},
-      {"data/scenes/s1_0.1.ply",
-       nullptr,
-       {},
-       255,
-       "   ./data/scenes/s1_0.1.ply\n\nERROR LoadPly: CannotOpenFileError\nProblems loading "
-       "scene\n",
-       ""},
-      {"feats/unused",
-       nullptr,
-       {"--detectorID", "YourDetectorName"},
-       156,
-       "Read keypoints from file\n",
-       "To read keypoints from files, you must specify a valid detector name  with the option "
-       "--detectorID\n"},
-      {"feats/DET_R-6_m2_0.feat",
-       nullptr,
-       {},
-       156,
-       " > model 0: 6\n",
+      {"data/scenes/s1_0.1.ply", nullptr, {}, 255, "   ./data/scenes/s1_0.1.ply" + noScene, ""},
+      {"data/scenes/s1_1e-05.ply", nullptr, {"--detectorID", "DET", "-n", "0.00001"}, 255,
+       "   ./data/scenes/s1_1e-05.ply" + noScene, ""},
+      {"feats/unused", nullptr, {"--detectorID", "YourDetectorName"}, 156,
+       "Read keypoints from file\n", noDetector},
+      {"feats/DET_R-6_m2_0.feat", nullptr, {}, 156, " > model 0: 6\n",
        "Cannot open file feats/DET_R-6_m2_0.feat\n"},
-      {"feats/DET_R-6_s1_0.1.feat",
-       "0\n",
-       {},
-       156,
-       "Computing scene keypoints: ",
+      {"feats/DET_R-6_s1_0.1.feat", "0\n", {}, 156, "Computing scene keypoints: ",
        "Cannot open file feats/DET_R-6_s1_0.1.feat\n"},
-      {"feats/DET_R-6_m1_0.feat",
-       "-5\n1 2 3 4 5 6\n",
-       {},
-       156,
-       "Computing model keypoints\n",
+      {"feats/DET_R-6_m1_0.feat", "-5\n1 2 3 4 5 6\n", {}, 156, "Computing model keypoints\n",
        "Cannot open file feats/DET_R-6_m1_0.feat\n"},
+      // clang-format on
   };
   for (const auto& c : cases) {
     SetUp();

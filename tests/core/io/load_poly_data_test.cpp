@@ -1,15 +1,9 @@
-// Extension dispatch, the library-reader loaders, the crash probe and output directories.
+// Extension dispatch and the loaders over VTK's readers.
 
 #include "core/io/load_poly_data.h"
 
 #include <gtest/gtest.h>
 
-#include <csignal>
-#include <cstdio>
-#include <filesystem>
-
-#include "core/io/crash_probe.h"
-#include "core/io/create_parent_directory.h"
 #include "core/io/library_readers.h"
 #include "io_test.h"
 #include "support/temp_dir.h"
@@ -26,7 +20,6 @@ const std::string kPlyHead3 =
 TEST(LoadPolyData, ChoosesReaderByCaseInsensitiveExtensionAndRefusesNonFiniteVertices) {
   ardentis_test::TempDir dir;
   dir.write("head.tri", kTri);
-  dir.write("overflow.tri", "1 2 3\n");
   const std::pair<const char*, std::string> files[] = {
       {"Bunny.PLY", SquarePly()},
       {"Scene.Vtk", kVtk},
@@ -52,7 +45,6 @@ TEST(LoadPolyData, ChoosesReaderByCaseInsensitiveExtensionAndRefusesNonFiniteVer
   const std::pair<const char*, std::string> nonFinite[] = {
       {"nan.ply", kPlyHead3 + "0 0 0\n1 0 0\nnan 1 0\n3 0 1 2\n"},
       {"overflow.off", "OFF\n3 1 0\n0 0 0\n1 0 0\n0 1e39 0\n3 0 1 2\n"},
-      {"overflow.vert", "0 0 0 1 0 0 0 1 -1e39\n"},
   };
   for (const auto& c : nonFinite) {
     const std::string path = dir.write(c.first, c.second);
@@ -88,11 +80,7 @@ TEST(LibraryReaders, MissingEmptyAndDamagedFilesAreRefusedWithTheReason) {
   } cases[] = {
       {"bad.ply", "", "not a PLY file"},
       {"bad.ply", binary.substr(0, binary.size() - 1), "PrematureEndOfFileError"},
-      {"bad.ply", binary + "x", "1 bytes after the last element"},
       {"bad.ply", kPlyHead3 + "0 0 0\n1 0 0\n0 1 0\n3 0 1 3\n", "vertex that does not exist"},
-      {"bad.ply", kPlyHead3 + "0 0 0\n1 0 0\n0 1 0\n3 0 1\n", "row 1 has too few values"},
-      {"bad.ply", kPlyHead3 + "0 0 0\n1 0 0\n0 1 0\n-1 0 1 2\n", "bad list length"},
-      {"bad.ply", kPlyHead3 + "0 0 0\n1 0 0\n0 1 0\n3 0 1 2", "PrematureEndOfFileError"},
       {"bad.ply",
        "ply\nformat ascii 1.0\nelement vertex 2000000000\nproperty float x\nproperty float y\n"
        "property float z\nend_header\n0 0 0\n",
@@ -100,8 +88,6 @@ TEST(LibraryReaders, MissingEmptyAndDamagedFilesAreRefusedWithTheReason) {
       {"bad.ply", "ply\nformat ascii 1.0\nelement point 1\nproperty float x\nend_header\n0\n",
        "no vertex element"},
       {"bad.vtk", vtkHead + "POLYGONS 1 4\n3 0 1 7\n", "FileFormatError"},
-      {"bad.vtk", vtkHead + "POLYGONS 1 5\n3 0 1 2\n", "FileFormatError"},
-      {"bad.vtk", vtkHead + "POLYGONS 2 8\n3 0 1 2\n", "FileFormatError"},
       {"bad.vtk", vtkHead + "POLYGONS 1 4\n3 0 x 2\n", "FileFormatError"},
       // vtkOBJReader crashes on a face naming a missing texture coordinate.
       {"bad.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nv 1 1 0.5\nvn 0 0 1\nf 1 2/3\nf 2 4 3\n",
@@ -126,30 +112,6 @@ TEST(LibraryReaders, MissingEmptyAndDamagedFilesAreRefusedWithTheReason) {
   ASSERT_TRUE(ok.mesh);
   EXPECT_EQ(ok.mesh->GetNumberOfPolys(), 1);
   EXPECT_EQ(ok.said, "");
-}
-
-TEST(CrashProbe, TellsAFinishedReadFromACrashAndKeepsTheChildQuiet) {
-  int parentValue = 0;
-  const auto printed = ardentis_test::capture([&] {
-    EXPECT_TRUE(Ostrel::Core::Impl::SurvivesInChildProcess([&] {
-      std::printf("child output\n");
-      parentValue = 1;  // the child's memory only
-    }));
-    EXPECT_FALSE(Ostrel::Core::Impl::SurvivesInChildProcess([] { std::raise(SIGSEGV); }));
-    EXPECT_FALSE(Ostrel::Core::Impl::SurvivesInChildProcess([] { std::abort(); }));
-  });
-  EXPECT_EQ(printed.out, "");
-  EXPECT_EQ(parentValue, 0);
-}
-
-TEST(CreateParentDirectory, CreatesEveryMissingDirectoryButNotTheFile) {
-  ardentis_test::TempDir dir;
-  Ostrel::Core::Impl::CreateParentDirectory((dir.path() + "/out/run1/table.csv").c_str());
-  EXPECT_TRUE(std::filesystem::is_directory(dir.file("out/run1")));
-  EXPECT_FALSE(std::filesystem::exists(dir.file("out/run1/table.csv")));
-  Ostrel::Core::Impl::CreateParentDirectory((dir.path() + "/out//x/sub/").c_str());
-  EXPECT_TRUE(std::filesystem::is_directory(dir.file("out/x/sub")));
-  Ostrel::Core::Impl::CreateParentDirectory("");
 }
 
 }  // namespace

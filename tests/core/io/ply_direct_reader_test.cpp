@@ -20,14 +20,17 @@ using Ostrel::Core::Impl::ReadSimpleBinaryPly;
 
 namespace {
 
-// Coordinates that a float holds exactly and one that it does not (0.1).
-PlyMesh Layout(bool doubles, bool normals, int colours, bool quads = false) {
+// Five vertices (0.1 is one coordinate a float does not hold exactly) with the given vertex
+// properties, and triangles, quadrilaterals, an empty face element or none.
+PlyMesh Layout(bool doubles, bool normals, int colours, int faces = 3) {
   PlyMesh mesh{{{0, 0, 0}, {1, 0, 0.1}, {1, 1, -2.5}, {0, 1, 1e-3}, {2, 0.5, 3}},
                {{0, 1, 2}, {0, 2, 3}, {4, 3, 2}},
                doubles,
                normals,
-               colours};
-  if (quads) mesh.faces = {{0, 1, 2, 3}, {1, 4, 3, 2}};
+               colours,
+               faces >= 0};
+  if (faces == 4) mesh.faces = {{0, 1, 2, 3}, {1, 4, 3, 2}};
+  if (faces <= 0) mesh.faces.clear();
   return mesh;
 }
 
@@ -36,21 +39,15 @@ struct Case {
   PlyMesh mesh;
 };
 
-PlyMesh WithoutFaces(PlyMesh mesh, bool faceElement) {
-  mesh.faces.clear();
-  mesh.faceElement = faceElement;
-  return mesh;
-}
-
 const Case kCases[] = {
     {"float_triangles", Layout(false, false, 0)},
     {"colours", Layout(false, false, 3)},
     {"colours_with_alpha", Layout(false, false, 4)},
     {"normals", Layout(false, true, 0)},
-    {"normals_and_colours_quads", Layout(false, true, 3, true)},
+    {"normals_and_colours_quads", Layout(false, true, 3, 4)},
     {"double_coordinates", Layout(true, false, 3)},
-    {"vertex_only", WithoutFaces(Layout(false, false, 3), false)},
-    {"no_faces", WithoutFaces(Layout(false, true, 0), true)},
+    {"vertex_only", Layout(false, false, 3, -1)},
+    {"no_faces", Layout(false, true, 0, 0)},
 };
 
 class BothRoads : public testing::TestWithParam<Case> {};
