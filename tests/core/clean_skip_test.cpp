@@ -80,10 +80,10 @@ Mesh Make(const Case& c) {
 const std::vector<double> kCopyOfPoint4 = {0.5, 0.25, 0.25};
 
 const Case kCases[] = {
+    // clang-format off
     {"clean_float", true, Grid(), {}},
     {"clean_double", true, Grid(), {}, kNone, VTK_DOUBLE},
     {"clean_quads", true, {{0, 1, 4, 3}, {1, 2, 5, 4}, {3, 4, 7, 6}, {4, 5, 8, 7}}, {}},
-    {"clean_with_colours", true, Grid(), {}, kColours},
     {"clean_with_every_array", true, Grid(), {}, kColours | kNormalsAndScale},
     {"clean_with_vertex_cell", true, Grid(), {}, kVertexCell},
     {"duplicate_point", false, Grid({{1, 5, 9}}), kCopyOfPoint4, kColours},
@@ -92,6 +92,7 @@ const Case kCases[] = {
     {"unused_point", false, Grid(), {7, 7, 7}, kNormalsAndScale},
     {"unused_point_in_the_middle", false, {{0, 1, 4}, {0, 4, 3}, {4, 5, 8}, {4, 8, 7}}, {}},
     {"collapsed_triangle_in_the_middle", false, {{0, 1, 4}, {2, 5, 2}, {1, 2, 5}, {4, 5, 8}}, {}},
+    // clang-format on
 };
 
 class CleanSkip : public testing::TestWithParam<Case> {};

@@ -88,9 +88,8 @@ TEST(KdTree, EveryQueryFormMatchesBruteForce) {
 }
 
 // Every case where there is no point to give answers -1, an infinite distance and an empty
-// list, without reading outside any storage; then a mesh of double storage that only the
-// locator holds. One tree, rebound from case to case.
-TEST(KdTree, NoPointToGiveAndRebinding) {
+// list, without reading outside any storage. One tree, rebound from case to case.
+TEST(KdTree, NoPointToGive) {
   vtkNew<vtkPolyData> noPointsObject;
   Mesh emptyCloud = Cloud({}), cloud = Cloud({0, 0, 0, 1, 1, 1});
   const struct {
@@ -126,21 +125,6 @@ TEST(KdTree, NoPointToGiveAndRebinding) {
     EXPECT_EQ(tree.FindPointsWithinRadius(c.pointId, c.radius)->GetNumberOfIds(), 0);
     EXPECT_EQ(tree.FindNearestNPoints(3, c.pointId)->GetNumberOfIds(), 0);
   }
-  {
-    Mesh mesh = Mesh::New();
-    const double values[] = {0, 0, 0, 1, 0, 0, 0, 2, 0, 5, 5, 5};
-    std::copy(values, values + 12, AllocatePointsInDoubleFormat(mesh, 4));
-    tree.SetPolyData(mesh);
-  }
-  int nearest = -2;
-  EXPECT_EQ(tree.FindNearestPoint(3, nearest), 0.0);
-  EXPECT_EQ(nearest, 3);
-  vtkIdList* two = tree.FindNearestNPoints(2, 2);
-  EXPECT_EQ(Ids(two->begin(), two->end()), (Ids{2, 0}));
-  const float query[3] = {0.9f, 0, 0};
-  EXPECT_EQ(Sorted(tree.FindNearestNPoints(10, query)), (Ids{0, 1, 2, 3}));
-  EXPECT_EQ(tree.FindNearestNPoints(-3, query), two);  // one result list, emptied
-  EXPECT_EQ(two->GetNumberOfIds(), 0);
 }
 
 }  // namespace

@@ -1,38 +1,36 @@
-// Tester selection, mesh naming, keypoint-file naming and the results path.
+// Tester selection, mesh naming and keypoint-file naming; runs check the rest end to end.
 
 #include <gtest/gtest.h>
 
-#include <boost/program_options/variables_map.hpp>
 #include <filesystem>
 #include <memory>
-#include <string>
 
+#include "support/run_process.h"
 #include "support/temp_dir.h"
 #include "testers/from_file_tester.h"
 #include "testers/mesh_name.h"
 
 namespace po = boost::program_options;
 
-namespace {
-
-po::variables_map options(const std::string& detectorID, int radius) {
-  po::variables_map vm;
-  vm.insert({"detectorID", po::variable_value(boost::any(detectorID), false)});
-  vm.insert({"savingPath", po::variable_value(boost::any(std::string("feats")), false)});
-  vm.insert({"radius", po::variable_value(boost::any(radius), false)});
-  return vm;
-}
-
 TEST(MeshNameFromPath, IsTheFileNameWithoutExtension) {
   const std::pair<const char*, const char*> cases[] = {
       {"./data/bunny_0.ply", "bunny_0"}, {"./data/mesh", "mesh"}, {"a.b/c", "c"},
       {"dir\\win.ply", "win"},           {"a.b.c.ply", "a.b.c"},  {"dir/", ""}};
-  for (const auto& c : cases) {
+  for (const auto& c : cases)
     EXPECT_EQ(Ostrel::Testers::Impl::MeshNameFromPath(c.first), c.second) << c.first;
-  }
 }
 
-TEST(Extract, NamesTheFileAfterDetectorRadiusAndMesh) {
+TEST(FromFileTester, IsBuiltFromTheOptionsAndNamesFilesAfterDetectorRadiusAndMesh) {
+  po::variables_map vm;
+  vm.insert({"detectorID", po::variable_value(boost::any(std::string("DET")), false)});
+  vm.insert({"savingPath", po::variable_value(boost::any(std::string("feats")), false)});
+  vm.insert({"radius", po::variable_value(boost::any(6), false)});
+  std::unique_ptr<IDetectorTester> built;
+  EXPECT_EQ(ardentis_test::capture([&] { built.reset(IDetectorTester::getDetector(vm, 0.5)); }).out,
+            "Read keypoints from file\n");
+  EXPECT_EQ(built->getDetectorNickname(), "DET");
+  EXPECT_EQ(built->decimate(), -1);
+  EXPECT_FALSE(built->IsScaleInvariant());
   ardentis_test::TempDir dir;
   std::string savingPath = dir.file("feats");
   const struct {
@@ -58,21 +56,3 @@ TEST(Extract, NamesTheFileAfterDetectorRadiusAndMesh) {
     std::filesystem::remove(file);
   }
 }
-
-TEST(GetDetector, BuildsTheFileTesterFromTheOptions) {
-  po::variables_map vm = options("DET", 6);
-  ::testing::internal::CaptureStdout();
-  std::unique_ptr<IDetectorTester> tester(IDetectorTester::getDetector(vm, 0.5));
-  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "Read keypoints from file\n");
-  EXPECT_EQ(tester->getDetectorNickname(), "DET");
-  EXPECT_EQ(tester->decimate(), -1);
-  EXPECT_FALSE(tester->IsScaleInvariant());
-
-  ardentis_test::TempDir dir;
-  vm.insert({"outputPath", po::variable_value(boost::any(dir.file("out/nested")), false)});
-  EXPECT_EQ(tester->getOutputFilename(vm), dir.file("out/nested/DET.csv"));
-  EXPECT_TRUE(std::filesystem::is_directory(dir.file("out/nested")));
-  EXPECT_FALSE(std::filesystem::exists(dir.file("out/nested/DET.csv")));
-}
-
-}  // namespace
