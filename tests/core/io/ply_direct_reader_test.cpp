@@ -9,12 +9,13 @@
 
 #include <string>
 
+#include "../test_meshes.h"
 #include "core/io/library_readers.h"
-#include "io_test.h"
+#include "support/ply_file.h"
 #include "support/temp_dir.h"
 
-using namespace ardentis_io_test;
 using ardentis_core_test::ExpectSameMesh;
+using ardentis_core_test::Mesh;
 using ardentis_test::PlyMesh;
 using Ostrel::Core::Impl::ReadSimpleBinaryPly;
 

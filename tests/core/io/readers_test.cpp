@@ -1,22 +1,75 @@
-// LoadPolyData and every reader behind it: the layouts they accept, and one report naming the
-// file and the problem for every file they refuse.
+// LoadPolyData and every reader behind it: the layouts they accept, one report naming the file
+// and the problem for every file they refuse, and no crash on damaged files.
 
 #include <gtest/gtest.h>
+#include <vtkCellArray.h>
 #include <vtkPointData.h>
 #include <vtkUnsignedCharArray.h>
 
+#include "../test_meshes.h"
 #include "core/io/library_readers.h"
 #include "core/io/load_off.h"
 #include "core/io/load_pcd.h"
 #include "core/io/load_poly_data.h"
 #include "core/io/load_vert_tri.h"
-#include "io_test.h"
+#include "support/ply_file.h"
+#include "support/run_process.h"
 #include "support/temp_dir.h"
 
-using namespace ardentis_io_test;
+using namespace ardentis_core_test;
 using Ostrel::Core::Impl::LoadPolyData;
 
 namespace {
+
+// Four vertices, a triangle (0 1 2) and a quadrilateral (0 1 3 2), coloured in PLY files.
+inline std::string SquarePly(const std::string& format = "ascii") {
+  return ardentis_test::plyFile(
+      {{{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 0.5}}, {{0, 1, 2}, {0, 1, 3, 2}}, false, false, 3},
+      format);
+}
+const std::string kObj =
+    "# test\nv 0 0 0\nv 1 0 0\nv 0 1 0\nv 1 1 0.5\nvn 0 0 1\nf 1 2 3\nf 2 4 3\n";
+const std::string kVtk =
+    "# vtk DataFile Version 3.0\ntest\nASCII\nDATASET POLYDATA\nPOINTS 4 float\n"
+    "0 0 0 1 0 0 0 1 0 1 1 0.5\nPOLYGONS 2 8\n3 0 1 2\n3 1 3 2\n";
+const std::string kOff =
+    "OFF\n# comment\n4 2 0\n0 0 0\n1 0 0\n0 1 0\n1 1 0.5\n3 0 1 2\n4 0 1 3 2\n";
+const std::string kVert = "0 0 0\n1 0 0\n0 1 0\n1 1 0.5\n";
+const std::string kTri = "1 2 3\n2 4 3\n";
+// Organised 3 x 2 cloud with colour and one nan entry.
+const std::string kPcd =
+    "# .PCD v0.7\nVERSION 0.7\nFIELDS x y z rgb\nSIZE 4 4 4 4\nTYPE F F F F\nCOUNT 1 1 1 1\n"
+    "WIDTH 3\nHEIGHT 2\nVIEWPOINT 0 0 0 1 0 0 0\nPOINTS 6\nDATA ascii\n"
+    "0 0 1 2.34639693e-38\n1 0 1 1.18010406e-38\nnan nan nan 0\n"
+    "0 1 1 2.34639693e-38\n1 1 1 2.34639693e-38\n2 1 1 2.34639693e-38\n";
+
+struct Loaded {
+  Mesh mesh;
+  std::string said;  // standard output then standard error
+};
+
+template <class Loader>
+Loaded Load(Loader loader, const std::string& path) {
+  Loaded loaded;
+  const auto printed =
+      ardentis_test::capture([&] { loaded.mesh = Mesh::Take(loader(path.c_str())); });
+  loaded.said = printed.out + printed.err;
+  return loaded;
+}
+
+// True when every cell of every kind names only existing points.
+inline bool CellIdsInRange(vtkPolyData* mesh) {
+  for (vtkCellArray* cells :
+       {mesh->GetVerts(), mesh->GetLines(), mesh->GetPolys(), mesh->GetStrips()}) {
+    vtkIdType count;
+    const vtkIdType* ids;
+    if (cells == nullptr) continue;
+    for (cells->InitTraversal(); cells->GetNextCell(count, ids);)
+      for (vtkIdType k = 0; k < count; ++k)
+        if (ids[k] < 0 || ids[k] >= mesh->GetNumberOfPoints()) return false;
+  }
+  return true;
+}
 
 const std::string kPlyHead3 =
     "ply\nformat ascii 1.0\nelement vertex 3\nproperty float x\nproperty float y\n"
@@ -135,6 +188,49 @@ TEST(Readers, DamagedFilesAreRefusedNamingFileAndProblem) {
     EXPECT_NE(loaded.said.find(path), std::string::npos) << loaded.said;
     EXPECT_NE(loaded.said.find(c.problem), std::string::npos) << loaded.said;
     EXPECT_LE(std::count(loaded.said.begin(), loaded.said.end(), '\n'), 3) << loaded.said;
+  }
+}
+
+// Damaged copies of small valid files (every truncation, many garbled bytes) must load as
+// null or as a mesh whose cells name existing points: never a crash, hang or memory fault.
+TEST(DamageSweep, TruncatedAndGarbledFilesLoadAsNullOrSoundMesh) {
+  const struct {
+    const char* fileName;  // the file that is damaged
+    std::string content;
+    const char* companionName;  // the other file of a VERT/TRI pair
+    std::string companion;
+  } cases[] = {
+      {"m.ply", SquarePly(), "", ""},
+      {"m.ply", SquarePly("binary_little_endian"), "", ""},
+      {"m.ply", SquarePly("binary_big_endian"), "", ""},
+      {"m.obj", kObj, "", ""},
+      {"m.vtk", kVtk, "", ""},
+      {"m.off", kOff, "", ""},
+      {"m.vert", kVert, "m.tri", kTri},
+      {"m.tri", kTri, "m.vert", kVert},
+      {"m.pcd", kPcd, "", ""},
+  };
+  // Replacement bytes that turn numbers into text, signs, separators and binary junk.
+  const char kGarbage[] = {'x', '-', '9', ' ', '\n', '\xff', '\0'};
+  for (const auto& c : cases) {
+    ardentis_test::TempDir dir;
+    if (*c.companionName) dir.write(c.companionName, c.companion);
+    std::vector<std::string> damaged;
+    for (size_t at = 0; at < c.content.size(); ++at) {
+      damaged.push_back(c.content.substr(0, at));
+      for (char garbage : kGarbage)
+        damaged.push_back(std::string(c.content).replace(at, 1, 1, garbage));
+    }
+    damaged.push_back(c.content);
+    for (size_t k = 0; k < damaged.size(); ++k) {
+      Loaded loaded = Load(Ostrel::Core::Impl::LoadPolyData, dir.write(c.fileName, damaged[k]));
+      if (k + 1 == damaged.size()) {
+        ASSERT_TRUE(loaded.mesh) << c.fileName << " undamaged";
+        EXPECT_GT(loaded.mesh->GetNumberOfCells(), 0) << c.fileName;
+      } else if (loaded.mesh) {
+        EXPECT_TRUE(CellIdsInRange(loaded.mesh)) << c.content << " damaged as case " << k;
+      }
+    }
   }
 }
 
