@@ -48,10 +48,6 @@ TEST(ParseOptions, DefaultsShortFormsConfigurationValuesAndListings) {
   EXPECT_EQ(r.vm["SCENE.PATH"].as<std::string>(), "scenes/s1.ply");
   EXPECT_EQ(r.vm["MODELS.MODEL_1"].as<std::string>(), "\"models/m1.ply\"");  // quotes kept
   EXPECT_EQ(r.vm.count("MODELS.MODEL_2"), 0u);  // beyond NUMBER: skipped silently
-  r = parse(dir.file("t.ini"), {"-r", "6", "-n", "0.05", "-t", "2"});
-  EXPECT_EQ(r.vm["radius"].as<int>(), 6);
-  EXPECT_EQ(r.vm["sigmaSceneNoise"].as<double>(), 0.05);
-  EXPECT_EQ(r.vm["repeatabilityTh"].as<double>(), 2.0);
   r = parse("missing.ini", {"--help"});
   EXPECT_FALSE(r.ok);
   EXPECT_EQ(r.out.rfind("Command line options:\n", 0), 0u) << r.out;

@@ -38,42 +38,42 @@ std::vector<Ids> Grid(std::vector<Ids> extra = {}) {
   return extra;
 }
 
-enum Extras { kNone = 0, kColours = 1, kNormalsAndScale = 2, kVertexCell = 4 };
-
 struct Case {
   const char* name;
   bool alreadyClean;  // whether the filter's result is made without it
   std::vector<Ids> cells;
   std::vector<double> extraXyz;  // point 9 onwards
-  int extras = kNone;
+  bool arrays = false;           // colours, normals and a scale array
   int pointType = VTK_FLOAT;
+  bool vertexCell = false;
 };
 
-// A 3 x 3 grid of points (z = row * column / 4), numbered row by row (not by first use, as the
-// filter numbers them), plus `extraXyz`, with the arrays and cells the case asks for.
+// A 3 x 3 grid of points (z = row * column / 4), numbered row by row (the filter numbers them
+// by first use), plus `extraXyz`, with the arrays and cells the case asks for.
 Mesh Make(const Case& c) {
   std::vector<double> xyz;
-  for (int r = 0; r < 3; ++r)
-    for (int col = 0; col < 3; ++col) xyz.insert(xyz.end(), {0.5 * col, 0.25 * r, 0.25 * r * col});
+  for (int i = 0; i < 9; ++i)
+    xyz.insert(xyz.end(), {0.5 * (i % 3), 0.25 * (i / 3), 0.25 * (i / 3) * (i % 3)});
   xyz.insert(xyz.end(), c.extraXyz.begin(), c.extraXyz.end());
   Mesh mesh = MeshOf(xyz, c.cells, c.pointType);
+  if (c.vertexCell) mesh->SetVerts(CellsOf({{8}}));
+  if (!c.arrays) return mesh;
   vtkNew<vtkUnsignedCharArray> rgb;
   vtkNew<vtkFloatArray> normals;
   vtkNew<vtkDoubleArray> scale;
-  rgb->SetNumberOfComponents(3);
-  normals->SetNumberOfComponents(3);
   rgb->SetName("RGB");
   normals->SetName("Normals");
   scale->SetName("Scale");
+  rgb->SetNumberOfComponents(3);
+  normals->SetNumberOfComponents(3);
   for (vtkIdType i = 0; i < mesh->GetNumberOfPoints(); ++i) {
     rgb->InsertNextTuple3(10 * i, 255 - i, 7);
     normals->InsertNextTuple3(0, 0.6 * (i % 2), 0.8);
     scale->InsertNextValue(0.5 + i);
   }
-  if (c.extras & kColours) mesh->GetPointData()->SetScalars(rgb);
-  if (c.extras & kNormalsAndScale) mesh->GetPointData()->SetNormals(normals);
-  if (c.extras & kNormalsAndScale) mesh->GetPointData()->AddArray(scale);
-  if (c.extras & kVertexCell) mesh->SetVerts(CellsOf({{8}}));
+  mesh->GetPointData()->SetScalars(rgb);
+  mesh->GetPointData()->SetNormals(normals);
+  mesh->GetPointData()->AddArray(scale);
   return mesh;
 }
 
@@ -82,14 +82,14 @@ const std::vector<double> kCopyOfPoint4 = {0.5, 0.25, 0.25};
 const Case kCases[] = {
     // clang-format off
     {"clean_float", true, Grid(), {}},
-    {"clean_double", true, Grid(), {}, kNone, VTK_DOUBLE},
+    {"clean_double", true, Grid(), {}, false, VTK_DOUBLE},
     {"clean_quads", true, {{0, 1, 4, 3}, {1, 2, 5, 4}, {3, 4, 7, 6}, {4, 5, 8, 7}}, {}},
-    {"clean_with_every_array", true, Grid(), {}, kColours | kNormalsAndScale},
-    {"clean_with_vertex_cell", true, Grid(), {}, kVertexCell},
-    {"duplicate_point", false, Grid({{1, 5, 9}}), kCopyOfPoint4, kColours},
-    {"duplicate_point_double", false, Grid({{8, 9, 5}}), kCopyOfPoint4, kNone, VTK_DOUBLE},
+    {"clean_with_arrays", true, Grid(), {}, true},
+    {"clean_with_vertex_cell", true, Grid(), {}, false, VTK_FLOAT, true},
+    {"duplicate_point", false, Grid({{1, 5, 9}}), kCopyOfPoint4, true},
+    {"duplicate_point_double", false, Grid({{8, 9, 5}}), kCopyOfPoint4, false, VTK_DOUBLE},
     {"negative_zero_copy", false, Grid({{1, 9, 4}}), {0.5, -0.0, -0.0}},
-    {"unused_point", false, Grid(), {7, 7, 7}, kNormalsAndScale},
+    {"unused_point", false, Grid(), {7, 7, 7}, true},
     {"unused_point_in_the_middle", false, {{0, 1, 4}, {0, 4, 3}, {4, 5, 8}, {4, 8, 7}}, {}},
     {"collapsed_triangle_in_the_middle", false, {{0, 1, 4}, {2, 5, 2}, {1, 2, 5}, {4, 5, 8}}, {}},
     // clang-format on

@@ -7,12 +7,10 @@
 #include <filesystem>
 #include <memory>
 
-#include "support/run_process.h"
 #include "support/temp_dir.h"
 #include "testers/from_file_tester.h"
 #include "testers/mesh_name.h"
 
-namespace po = boost::program_options;
 using Ostrel::LocalFeatures::Impl::Feature3D;
 using Fields = std::vector<float>;  // x y z scale index score frame[9]
 
@@ -24,17 +22,7 @@ TEST(MeshNameFromPath, IsTheFileNameWithoutExtension) {
     EXPECT_EQ(Ostrel::Testers::Impl::MeshNameFromPath(c.first), c.second) << c.first;
 }
 
-TEST(FromFileTester, IsBuiltFromTheOptionsAndNamesFilesAfterDetectorRadiusAndMesh) {
-  po::variables_map vm;
-  vm.insert({"detectorID", po::variable_value(boost::any(std::string("DET")), false)});
-  vm.insert({"savingPath", po::variable_value(boost::any(std::string("feats")), false)});
-  vm.insert({"radius", po::variable_value(boost::any(6), false)});
-  std::unique_ptr<IDetectorTester> built;
-  EXPECT_EQ(ardentis_test::capture([&] { built.reset(IDetectorTester::getDetector(vm, 0.5)); }).out,
-            "Read keypoints from file\n");
-  EXPECT_EQ(built->getDetectorNickname(), "DET");
-  EXPECT_EQ(built->decimate(), -1);
-  EXPECT_FALSE(built->IsScaleInvariant());
+TEST(FromFileTester, NamesFilesAfterDetectorRadiusAndMesh) {
   ardentis_test::TempDir dir;
   std::string savingPath = dir.file("feats");
   const struct {
