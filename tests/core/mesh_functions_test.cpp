@@ -1,4 +1,5 @@
-// The small mesh functions of core/: resolution, grid triangulation and storage helpers.
+// The small mesh functions of core/: resolution, grid triangulation, storage helpers and the
+// rigid transform.
 
 #include <gtest/gtest.h>
 
@@ -7,6 +8,7 @@
 
 #include "core/mesh_resolution.h"
 #include "core/poly_data_storage.h"
+#include "core/rigid_transform.h"
 #include "core/triangles_from_index_map.h"
 #include "test_meshes.h"
 
@@ -107,4 +109,15 @@ TEST(PolyDataStorage, CreateAllocateAndLookUp) {
   values[5] = 0.1;  // not representable as a float
   EXPECT_EQ(mesh->GetPoint(1)[2], 0.1);
   EXPECT_EQ(GetPolyDataPointsPointer(mesh, 0), nullptr);  // no float pointer into doubles
+}
+
+TEST(RigidTransform, RowMajorRotationThenTranslationOfCountPoints) {
+  const float m[9] = {1, 2, 3, 4, 5, 6, 7, 8, 9}, shift[3] = {1, 2, 3};
+  std::vector<float> p = {1, 10, 100, 4, 5, 6};
+  Rotate3x3(p.data(), 0, m);
+  Translate(p.data(), -4, shift);
+  EXPECT_EQ(p, (std::vector<float>{1, 10, 100, 4, 5, 6}));
+  Rotate3x3(p.data(), 1, m);
+  Translate(p.data(), 1, shift);
+  EXPECT_EQ(p, (std::vector<float>{322, 656, 990, 4, 5, 6}));
 }

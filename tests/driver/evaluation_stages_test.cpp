@@ -95,6 +95,7 @@ TEST(DecimationDeathTest, TargetsStagesAndTheMissingParameter) {
   const double r1 = compute_mesh_resolution(models[1].mesh);
   const long scenePoints = long(scene.mesh->GetNumberOfPoints());
   EXPECT_LT(scenePoints, 300);
+  EXPECT_EQ(models[0].mesh->GetNumberOfPolys(), 800);  // an unchanged copy
   char expected[1024];
   std::snprintf(expected, sizeof expected,
                 "Decimation   Vertexes and Mesh resolution after decimation: 441,  %f\n"

@@ -22,7 +22,7 @@ using Ostrel::Core::Impl::LoadPolyData;
 namespace {
 
 // Four vertices, a triangle (0 1 2) and a quadrilateral (0 1 3 2), coloured in PLY files.
-inline std::string SquarePly(const std::string& format = "ascii") {
+std::string SquarePly(const std::string& format = "ascii") {
   return ardentis_test::plyFile(
       {{{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 0.5}}, {{0, 1, 2}, {0, 1, 3, 2}}, false, false, 3},
       format);
@@ -172,6 +172,7 @@ TEST(Readers, DamagedFilesAreRefusedNamingFileAndProblem) {
       {"bad.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nv 1 1 0.5\nvn 0 0 1\nf 1 2/3\nf 2 4 3\n", "damaged file"},
       {"bad.off", "", "file ends before its counts line"},
       {"bad.off", "OFF\n2000000000 0 0\n0 0 0\n", "declares more than the file can hold"},
+      {"bad.off", "OFF\n-3 1 0\n", "negative counts"},
       {"bad.off", off + "3 0 1 3\n", "face 1 refers to vertex 3 of 3"},
       {"bad.off", "OFF\n3 1 0\n0 0 0\n1 0 0\n0 1e39 0\n3 0 1 2\n", "Vertex 2 "},
       {"e.tri", "0.5 0.5 0.5", "triangle 1 names vertex 0.5"},  // id 0 of no vertices
