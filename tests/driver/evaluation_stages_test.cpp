@@ -57,6 +57,18 @@ TEST(ReadGroundTruth, ReadsTheSameFromAnyLayoutAndNeedsTwelveNumbers) {
   }
 }
 
+// A key the configuration stage should have caught is reported, not thrown.
+TEST(LoadModelsAndGroundTruth, MissingKeyIsReportedNotThrown) {
+  po::variables_map vm;
+  vm.insert({"MODELS.NUMBER", po::variable_value(boost::any(1), false)});
+  std::vector<TestModel> models;
+  bool loaded = true;
+  EXPECT_EQ(
+      ardentis_test::capture([&] { loaded = loadModelsAndGroundTruth(vm, models); }).out,
+      "Loading ground truth...\nMissing value for MODELS.MODEL_0 in the test configuration\n");
+  EXPECT_FALSE(loaded);
+}
+
 namespace {
 
 // A flat side x side grid of unit squares, two triangles each.
