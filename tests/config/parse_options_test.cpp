@@ -36,7 +36,7 @@ const char* kTwoModels =
     "MODEL_0 = models/m0.ply\nMODEL_0_GROUNDTRUTH = gt/m0.txt   # pose of m0\n"
     "MODEL_1 = \"models/m1.ply\"\nMODEL_1_GROUNDTRUTH = gt/m1.txt\nMODEL_2 = models/m2.ply\n";
 
-TEST(ParseOptions, DefaultsShortFormsConfigurationValuesAndListings) {
+TEST(ParseOptions, DefaultsConfigurationValuesAndListings) {
   ardentis_test::TempDir dir;
   ParseResult r = parse(dir.write("t.ini", kTwoModels));
   ASSERT_TRUE(r.ok) << r.out;
