@@ -2,9 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
-
+#include "support/run_process.h"
 #include "support/temp_dir.h"
 
 namespace po = boost::program_options;
@@ -17,15 +15,20 @@ struct ParseResult {
   po::variables_map vm;
 };
 
-ParseResult parse(std::vector<std::string> args) {
-  args.insert(args.begin(), "ardentis");
+// Parses a run's command line: -C `config` (unless empty), -S and -O (unless not `common`),
+// then `extra`.
+ParseResult parse(const std::string& config, std::vector<std::string> extra = {},
+                  bool common = true) {
+  std::vector<std::string> args = {"ardentis", "-C", config, "-S", "feats", "-O", "out"};
+  if (!common) args.resize(3);
+  if (config.empty()) args.erase(args.begin() + 1, args.begin() + 3);
+  args.insert(args.end(), extra.begin(), extra.end());
   std::vector<char*> argv;
   for (std::string& arg : args) argv.push_back(arg.data());
-  ParseResult result;
-  testing::internal::CaptureStdout();
-  result.ok = parseOptions(static_cast<int>(argv.size()), argv.data(), result.vm);
-  result.out = testing::internal::GetCapturedStdout();
-  return result;
+  ParseResult r;
+  r.out =
+      ardentis_test::capture([&] { r.ok = parseOptions(int(argv.size()), argv.data(), r.vm); }).out;
+  return r;
 }
 
 const char* kTwoModels =
@@ -33,149 +36,68 @@ const char* kTwoModels =
     "MODEL_0 = models/m0.ply\nMODEL_0_GROUNDTRUTH = gt/m0.txt   # pose of m0\n"
     "MODEL_1 = \"models/m1.ply\"\nMODEL_1_GROUNDTRUTH = gt/m1.txt\nMODEL_2 = models/m2.ply\n";
 
-std::vector<std::string> runArgs(const std::string& config, std::vector<std::string> extra = {}) {
-  extra.insert(extra.begin(), {"-C", config, "-S", "feats", "-O", "out", "--detectorID", "DET"});
-  return extra;
-}
-
-TEST(ParseOptions, DefaultsConfigurationValuesAndOptionForms) {
+TEST(ParseOptions, DefaultsConfigurationValuesAndListings) {
   ardentis_test::TempDir dir;
-  const std::string config = dir.write("t.ini", kTwoModels);
-  ParseResult result = parse(runArgs(config));
-  ASSERT_TRUE(result.ok) << result.out;
-  EXPECT_EQ(result.out, "");
-  const po::variables_map& vm = result.vm;
-  EXPECT_EQ(vm["radius"].as<int>(), -1);
-  EXPECT_EQ(vm["sigmaSceneNoise"].as<double>(), 0.1);
-  EXPECT_EQ(vm["repeatabilityTh"].as<double>(), 1.0);
-  EXPECT_EQ(vm["normals"].as<char>(), 'V');
-  EXPECT_EQ(vm["maxVertexesInDataset"].as<int>(), -1);
-  EXPECT_EQ(vm["detectorID"].as<std::string>(), "DET");
-  EXPECT_EQ(vm["SCENE.PATH"].as<std::string>(), "scenes/s1.ply");
-  EXPECT_EQ(vm["SCENE.GT_THRESHOLD"].as<double>(), 2.0);
-  EXPECT_EQ(vm["SCENE.CLUTTER_KEYPOINTS_PERCENTAGE"].as<double>(), 0.0);
-  EXPECT_EQ(vm["MODELS.NUMBER"].as<int>(), 2);
-  EXPECT_EQ(vm["MODELS.MODEL_0_GROUNDTRUTH"].as<std::string>(), "gt/m0.txt");
-  // Quotes are kept as written; the loaders remove them.
-  EXPECT_EQ(vm["MODELS.MODEL_1"].as<std::string>(), "\"models/m1.ply\"");
-  EXPECT_EQ(vm.count("MODELS.MODEL_2"), 0u);  // beyond NUMBER: skipped silently
-
-  const std::vector<std::string> forms[] = {{"-r", "6", "-n", "0.05", "-t", "2"},
-                                            {"--radius", "6", "-n0.05", "-t2"},
-                                            {"--radius=6", "--sigmaSceneNoise=0.05", "-t", "2"},
-                                            {"-r6", "--repeatabilityTh=2", "-n", "0.05"}};
-  for (const auto& form : forms) {
-    ParseResult custom = parse(runArgs(config, form));
-    ASSERT_TRUE(custom.ok) << form[0] << ": " << custom.out;
-    EXPECT_EQ(custom.vm["radius"].as<int>(), 6) << form[0];
-    EXPECT_EQ(custom.vm["sigmaSceneNoise"].as<double>(), 0.05);
-    EXPECT_EQ(custom.vm["repeatabilityTh"].as<double>(), 2.0);
-  }
-}
-
-TEST(ParseOptions, HelpAndUsageListings) {
-  ParseResult help = parse({"--help", "-C", "does-not-exist.ini", "-r", "4"});
-  EXPECT_FALSE(help.ok);
-  EXPECT_EQ(help.out.rfind("Command line options:\n", 0), 0u) << help.out;
-  for (const char* line :
-       {"-n [ --sigmaSceneNoise ] arg (=0.10000000000000001)", "-r [ --radius ] arg (=-1)",
-        "--normals arg (=V)", "-t [ --repeatabilityTh ] arg (=1)",
-        "--detectorID arg (=YourDetectorName)", "--maxVertexesInDataset arg (=-1)"}) {
-    EXPECT_NE(help.out.find(line), std::string::npos) << line;
-  }
-  EXPECT_EQ(help.out.find("Problems opening"), std::string::npos);
-  EXPECT_EQ(help.out.substr(help.out.size() - 2), "\n\n");
-
-  ParseResult usage = parse({"-S", "feats", "-O", "out", "--detectorID", "DET"});
-  EXPECT_FALSE(usage.ok);
-  EXPECT_EQ(usage.out.rfind(
-                "Path to config file storing test configuration is missing on the command line\n"
-                "Usage::\nCommand line options:\n",
-                0),
+  ParseResult r = parse(dir.write("t.ini", kTwoModels));
+  ASSERT_TRUE(r.ok) << r.out;
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.vm["radius"].as<int>(), -1);
+  EXPECT_EQ(r.vm["sigmaSceneNoise"].as<double>(), 0.1);
+  EXPECT_EQ(r.vm["repeatabilityTh"].as<double>(), 1.0);
+  EXPECT_EQ(r.vm["detectorID"].as<std::string>(), "YourDetectorName");
+  EXPECT_EQ(r.vm["SCENE.PATH"].as<std::string>(), "scenes/s1.ply");
+  EXPECT_EQ(r.vm["MODELS.MODEL_1"].as<std::string>(), "\"models/m1.ply\"");  // quotes kept
+  EXPECT_EQ(r.vm.count("MODELS.MODEL_2"), 0u);  // beyond NUMBER: skipped silently
+  r = parse("missing.ini", {"--help"});
+  EXPECT_FALSE(r.ok);
+  EXPECT_EQ(r.out.rfind("Command line options:\n", 0), 0u) << r.out;
+  EXPECT_NE(r.out.find("-n [ --sigmaSceneNoise ] arg (=0.10000000000000001)"), std::string::npos);
+  EXPECT_EQ(r.out.substr(r.out.size() - 2), "\n\n");
+  r = parse("");
+  EXPECT_FALSE(r.ok);
+  EXPECT_EQ(r.out.rfind("Path to config file storing test configuration is missing on the "
+                        "command line\nUsage::\nCommand line options:\n",
+                        0),
             0u);
-  EXPECT_EQ(usage.out.substr(usage.out.size() - 2), "\n\n");
 }
 
-// Failures that print one fixed text.
+// Failures that print one fixed text; CONFIG stands for the configuration file's path.
 TEST(ParseOptions, FailuresPrintTheirMessage) {
   ardentis_test::TempDir dir;
   const std::string noModels = "[SCENE]\nPATH = a.ply\n[MODELS]\n";
+  const std::string placeholder = "it holds a %...% placeholder such as %value%\n";
   const struct {
     std::string config;  // content of t.ini, or "" for no file at all
     std::vector<std::string> extraArgs;
     std::string expected;
   } cases[] = {
+      // clang-format off
       {"", {}, "Problems opening config file CONFIG\n"},
-      {kTwoModels, {"--bogus"}, "unrecognised option '--bogus'"},
-      {kTwoModels, {"--SCENE.PATH", "x"}, "unrecognised option '--SCENE.PATH'"},
-      {kTwoModels, {"-r"}, "the required argument for option '--radius' is missing"},
-      {kTwoModels, {"-r", "six"}, "the argument ('six') for option '--radius' is invalid"},
-      {"[SCENE]\nPATH = a.ply\nPATH = b.ply\n[MODELS]\nNUMBER = 0\n",
-       {},
-       "option 'SCENE.PATH' cannot be specified more than once"},
-      {"[SCENE]\nPATH a.ply\n",
-       {},
-       "the options configuration file contains an invalid line 'PATH a.ply'"},
-      {"[MODELS]\nNUMBER = two\n",
-       {},
-       "the argument ('two') for option 'MODELS.NUMBER' is invalid"},
       {"[SCENE]\nPATH = a.ply\n", {}, "Missing key \"MODELS.NUMBER\" in config file CONFIG\n"},
       {"[MODELS]\nNUMBER = 0\n", {}, "Missing key \"SCENE.PATH\" in config file CONFIG\n"},
-      {noModels + "NUMBER = 1\nMODEL_0_GROUNDTRUTH = g\n",
-       {},
-       "Missing key \"MODELS.MODEL_0\" in config file CONFIG\n"},
-      {noModels + "NUMBER = 1\nMODEL_0 = m.ply\n",
-       {},
-       "Missing key \"MODELS.MODEL_0_GROUNDTRUTH\" in config file CONFIG\n"},
-      {noModels + "NUMBER = 2000000000\n",
-       {},
-       "Missing key \"MODELS.MODEL_0\" in config file CONFIG\n"},
-      {kTwoModels,
-       {"-r", "%value%"},
-       "invalid command line: it holds a %...% placeholder such as %value%\n"},
-      {"[MODELS]\nNUMBER = %value%\n",
-       {},
-       "invalid config file CONFIG: it holds a %...% placeholder such as %value%\n"},
-      {"[SCENE]\n%invalid_line%\n",
-       {},
-       "invalid config file CONFIG: it holds a %...% placeholder such as %value%\n"},
+      {noModels + "NUMBER = 1\nMODEL_0_GROUNDTRUTH = g\n", {}, "Missing key \"MODELS.MODEL_0\" in config file CONFIG\n"},
+      {noModels + "NUMBER = 1\nMODEL_0 = m.ply\n", {}, "Missing key \"MODELS.MODEL_0_GROUNDTRUTH\" in config file CONFIG\n"},
+      {noModels + "NUMBER = 2000000000\n", {}, "Missing key \"MODELS.MODEL_0\" in config file CONFIG\n"},
+      {kTwoModels, {"-r", "%value%"}, "invalid command line: " + placeholder},
+      {"[MODELS]\nNUMBER = %value%\n", {}, "invalid config file CONFIG: " + placeholder},
+      {"[SCENE]\n%invalid_line%\n", {}, "invalid config file CONFIG: " + placeholder},
+      // clang-format on
   };
   for (const auto& c : cases) {
     const std::string config =
         c.config.empty() ? dir.file("none.ini") : dir.write("t.ini", c.config);
-    ParseResult result = parse(runArgs(config, c.extraArgs));
+    ParseResult r = parse(config, c.extraArgs);
     std::string expected = c.expected;
-    const size_t at = expected.find("CONFIG");
-    if (at != std::string::npos) expected.replace(at, 6, config);
-    EXPECT_FALSE(result.ok) << expected;
-    EXPECT_EQ(result.out, expected);
+    if (expected.find("CONFIG") != std::string::npos)
+      expected.replace(expected.find("CONFIG"), 6, config);
+    EXPECT_FALSE(r.ok) << expected;
+    EXPECT_EQ(r.out, expected);
   }
   const std::string config = dir.write("t.ini", kTwoModels);
-  EXPECT_EQ(parse({"-C", config, "-O", "out"}).out,
+  EXPECT_EQ(parse(config, {"-O", "out"}, false).out,
             "Missing option --savingPath on the command line\n");
-  EXPECT_EQ(parse({"-C", config, "-S", "feats"}).out,
+  EXPECT_EQ(parse(config, {"-S", "feats"}, false).out,
             "Missing option --outputPath on the command line\n");
-}
-
-TEST(ParseOptions, ModelKeysFollowTheNumberOfModelsAndNamesMayCarryTheirSection) {
-  ardentis_test::TempDir dir;
-  for (const auto& [number, registered] :
-       std::vector<std::pair<std::string, size_t>>{{"0", 0}, {"-3", 0}, {"1", 1}, {"2", 2}}) {
-    const std::string config = dir.write(
-        "t.ini", "# comment\n\nSCENE.PATH = s.ply   # trailing comment\nMODELS.NUMBER=" + number +
-                     "\n[MODELS]\n  MODEL_0   =   a.ply  \nMODEL_0_GROUNDTRUTH = a.txt\n"
-                     "MODEL_1 = b.ply\nMODEL_1_GROUNDTRUTH = b.txt\n");
-    ParseResult result = parse(runArgs(config));
-    ASSERT_TRUE(result.ok) << number << ": " << result.out;
-    EXPECT_EQ(result.vm["SCENE.PATH"].as<std::string>(), "s.ply");
-    EXPECT_EQ(result.vm.count("MODELS.MODEL_0") + result.vm.count("MODELS.MODEL_0_GROUNDTRUTH") +
-                  result.vm.count("MODELS.MODEL_1") + result.vm.count("MODELS.MODEL_1_GROUNDTRUTH"),
-              2 * registered)
-        << number;
-    if (registered > 0) {
-      EXPECT_EQ(result.vm["MODELS.MODEL_0"].as<std::string>(), "a.ply");
-    }
-  }
 }
 
 }  // namespace

@@ -1,30 +1,23 @@
 #include "support/run_process.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
+#include <iostream>
 #include <stdexcept>
 
 #include "support/temp_dir.h"
 
 namespace ardentis_test {
 
-namespace {
-
-// Output goes to files rather than pipes so that large outputs can never block the child.
-std::string captureFile(const std::string& dir, const char* name) {
-  return dir + "/" + name;
-}
-
-}  // namespace
-
 ProcessResult runProcess(const std::string& program, const std::vector<std::string>& args,
                          const std::string& workingDir) {
+  // Output goes to files rather than pipes so that large outputs can never block the child.
   TempDir capture;
-  const std::string outPath = captureFile(capture.path(), "stdout");
-  const std::string errPath = captureFile(capture.path(), "stderr");
-
+  const std::string outPath = capture.file("stdout"), errPath = capture.file("stderr");
   std::vector<char*> argv;
   argv.push_back(const_cast<char*>(program.c_str()));
   for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
@@ -56,6 +49,20 @@ ProcessResult runProcess(const std::string& program, const std::vector<std::stri
 
 ProcessResult runArdentis(const std::vector<std::string>& args, const std::string& workingDir) {
   return runProcess(ARDENTIS_BINARY, args, workingDir);
+}
+
+ProcessResult capture(const std::function<void()>& action) {
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  action();
+  std::cout.flush();
+  std::cerr.flush();
+  std::fflush(stdout);
+  std::fflush(stderr);
+  ProcessResult result;
+  result.err = testing::internal::GetCapturedStderr();
+  result.out = testing::internal::GetCapturedStdout();
+  return result;
 }
 
 }  // namespace ardentis_test

@@ -1,15 +1,16 @@
 #pragma once
-// Runs a program to completion and captures what it wrote and how it ended.
+// Runs a program, or a function, and captures what it wrote and how it ended.
 
+#include <functional>
 #include <string>
 #include <vector>
 
 namespace ardentis_test {
 
 struct ProcessResult {
-  std::string out;   // standard output
-  std::string err;   // standard error
-  int status = -1;   // exit status as the shell sees it (0-255), or 128 + signal number
+  std::string out;  // standard output
+  std::string err;  // standard error
+  int status = -1;  // exit status as the shell sees it (0-255), or 128 + signal number
 };
 
 // Runs `program` with `args` in `workingDir`, standard input closed.
@@ -18,5 +19,8 @@ ProcessResult runProcess(const std::string& program, const std::vector<std::stri
 
 // Runs the built ardentis binary.
 ProcessResult runArdentis(const std::vector<std::string>& args, const std::string& workingDir);
+
+// What `action` writes on standard output and standard error (status stays -1).
+ProcessResult capture(const std::function<void()>& action);
 
 }  // namespace ardentis_test

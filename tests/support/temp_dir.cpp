@@ -22,8 +22,7 @@ TempDir::~TempDir() {
 std::string TempDir::write(const std::string& relative, const std::string& content) const {
   const std::filesystem::path target = std::filesystem::path(path_) / relative;
   std::filesystem::create_directories(target.parent_path());
-  std::ofstream out(target, std::ios::binary);
-  out << content;
+  std::ofstream(target, std::ios::binary) << content;
   return target.string();
 }
 

@@ -11,12 +11,12 @@
 #include <sstream>
 #include <string>
 
+#include "../test_meshes.h"
 #include "core/io/load_pcd.h"
-#include "io_test_support.h"
 #include "support/run_process.h"
 #include "support/temp_dir.h"
 
-using namespace ardentis_io_test;
+using namespace ardentis_core_test;
 
 namespace {
 
@@ -111,7 +111,7 @@ std::vector<std::vector<vtkIdType>> Triangles(vtkPolyData* mesh) {
 
 void ExpectLoadRefused(const std::string& path, const std::string& problem) {
   vtkPolyData* mesh = nullptr;
-  const std::string out = StdoutOf([&] { mesh = LoadPcd(path.c_str()); });
+  const std::string out = ardentis_test::capture([&] { mesh = LoadPcd(path.c_str()); }).out;
   EXPECT_EQ(mesh, nullptr) << problem;
   if (mesh) mesh->Delete();
   EXPECT_EQ(out.rfind("ERROR LoadPcd: " + path + ": ", 0), 0u) << out;
@@ -135,11 +135,11 @@ TEST(PcdBodies, ThreeEncodingsByPclLoadToTheSameMesh) {
   for (const CloudCase& cloud : kClouds) {
     ardentis_test::TempDir dir;
     const std::string original = dir.write("in.pcd", AsciiCloud(cloud));
-    Mesh reference = Own(LoadPcd(original.c_str()));
+    Mesh reference = Mesh::Take(LoadPcd(original.c_str()));
     ExpectCloud(reference, cloud.coloured, std::string(cloud.fields) + " as written");
     for (int mode = 0; mode < 3; ++mode) {
       const std::string label = std::string(cloud.fields) + " mode " + std::to_string(mode);
-      Mesh mesh = Own(LoadPcd(Convert(dir, original, mode).c_str()));
+      Mesh mesh = Mesh::Take(LoadPcd(Convert(dir, original, mode).c_str()));
       ExpectCloud(mesh, cloud.coloured, label);
       if (mesh) {
         EXPECT_EQ(Triangles(mesh), Triangles(reference)) << label;
@@ -166,7 +166,7 @@ TEST(PcdBodies, PaddingAndDoubleCoordinatesInBinary) {
                 "FIELDS _ x y z rgb\nSIZE 1 8 4 4 4\nTYPE U F F F U\nCOUNT 3 1 1 1 1\nWIDTH 2\n"
                 "HEIGHT 1\nPOINTS 2\nDATA binary\n" +
                     body + std::string(16, '\0'));
-  Mesh mesh = Own(LoadPcd(path.c_str()));
+  Mesh mesh = Mesh::Take(LoadPcd(path.c_str()));
   ASSERT_TRUE(mesh);
   EXPECT_EQ(PointAt(mesh, 1), (std::vector<double>{2.25, 0.5, -1}));
   const unsigned char* rgb =
@@ -221,7 +221,7 @@ TEST(PcdBodies, DamagedCompressedFilesNeverCrash) {
          {packed.substr(0, at), std::string(packed).replace(at, 1, 1, '\xff')}) {
       const std::string path = dir.write("d.pcd", damaged);
       Mesh mesh;
-      StdoutOf([&] { mesh = Own(LoadPcd(path.c_str())); });
+      ardentis_test::capture([&] { mesh = Mesh::Take(LoadPcd(path.c_str())); });
       if (mesh) {
         EXPECT_TRUE(CellIdsInRange(mesh)) << at;
       }
