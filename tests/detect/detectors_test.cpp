@@ -111,10 +111,10 @@ TEST(ISSKeypoints, GivesExactlyPCLsKeypointsAndSaliencies) {
       xyz.insert(xyz.end(), {float(v[0]), float(v[1]), float(v[2])});
     }
     const double mr = Ostrel::Core::Impl::compute_mesh_resolution(mesh);
-    // The published settings, others, non-max beyond salient radius, many below min neighbours.
+    // The published settings, others (non-max beyond salient), many points at min neighbours.
     for (const Ostrel::Detect::ISSParameters& p :
          {Ostrel::Detect::ISSParameters{6 * mr, 4 * mr, 0.975, 0.975, 5, 2},
-          {3 * mr, 2 * mr, 0.9, 0.8, 5, 1},
+          {2 * mr, 3 * mr, 0.9, 0.8, 12, 1},
           {4 * mr, 7 * mr, 0.975, 0.975, 5, 2},
           {6 * mr, 4 * mr, 0.975, 0.975, 60, 2}}) {
       ReferenceISS reference;
@@ -143,7 +143,7 @@ TEST(ISSKeypoints, GivesExactlyPCLsKeypointsAndSaliencies) {
 // What the writer puts in a file is what ardentis reads from it, to the last bit of each float.
 TEST(KeypointFile, ReadsBackThroughTheEvaluatorsReader) {
   std::vector<Feature3D> keypoints = detect(cleaned(BoxMesh(kBox)), "uniform", 0.37);
-  keypoints.push_back(Feature3D{-1e-30f, 3.4e38f, 1.0f / 3.0f, 0.1f, -1, {}, -7.25e-7f});
+  keypoints.push_back(Feature3D{-1.00000085e-30f, 3.4e38f, 1.0f / 3, 0.100000024f, -1, {}, -7e-7f});
   Ostrel::Detect::SortKeypoints(keypoints);
   ardentis_test::TempDir dir;
   std::string error;
