@@ -2,18 +2,17 @@
 
 #include <gtest/gtest.h>
 #include <vtkAppendPolyData.h>
-#include <vtkPoints.h>
 
 #include <algorithm>
 
 #include "detect/box_mesh.h"
+#include "prepare/atomic_output.h"
 #include "support/run_process.h"
 #include "support/temp_dir.h"
 
-using ardentis_detect_test::WritePly;
 using ardentis_test::ProcessResult;
 using ardentis_test::readFile;
-using ardentis_test::TempDir;
+using Ostrel::Prepare::WritePlyAtomically;
 
 namespace {
 
@@ -25,46 +24,41 @@ class DetectRun : public ::testing::Test {
     std::string ini = "[SCENE]\nPATH = scenes/scene.ply\n[MODELS]\nNUMBER = 2\n";
     for (int m = 0; m < 2; ++m) {
       const std::string name = m ? "slab" : "box", id = std::to_string(m);
-      const vtkSmartPointer<vtkPolyData> model = ardentis_detect_test::BoxMesh(
-          m ? std::array<int, 3>{30, 26, 20} : std::array<int, 3>{40, 32, 24}, {0, 0, 0}, 0.1);
-      ASSERT_TRUE(WritePly(model, dir.write("data/models/" + name + "_0.ply", "")));
+      auto model = ardentis_detect_test::BoxMesh({40 - 10 * m, 32 - 6 * m, 24 - 4 * m}, {}, 0.1);
+      ASSERT_EQ(WritePlyAtomically(model, dir.file("data/models/" + name + "_0.ply")), "");
       const std::string shift = std::to_string(100 * m);
       dir.write("data/gt/" + name + ".txt",
                 "0 -1 0 " + shift + "\n1 0 0 " + shift + "\n0 0 1 " + shift + "\n");
       ini += "MODEL_" + id + " = models/" + name + ".ply\nMODEL_" + id + "_GROUNDTRUTH = gt/" +
              name + ".txt\n";
-      auto posed = vtkSmartPointer<vtkPolyData>::New();  // a quarter turn about z, then the shift
-      posed->DeepCopy(model);
-      for (vtkIdType i = 0; i < model->GetNumberOfPoints(); ++i) {
+      for (vtkIdType i = 0; i < model->GetNumberOfPoints(); ++i) {  // a quarter turn, a shift
         const double* p = model->GetPoint(i);
-        posed->GetPoints()->SetPoint(i, -p[1] + 100 * m, p[0] + 100 * m, p[2] + 100 * m);
+        model->GetPoints()->SetPoint(i, -p[1] + 100 * m, p[0] + 100 * m, p[2] + 100 * m);
       }
-      scene->AddInputData(posed);
+      scene->AddInputData(model);
     }
     scene->Update();
-    ASSERT_TRUE(WritePly(scene->GetOutput(), dir.write("data/scenes/scene_0.ply", "")));
+    ASSERT_EQ(WritePlyAtomically(scene->GetOutput(), dir.file("data/scenes/scene_0.ply")), "");
     dir.write("test.ini", ini);
   }
 
   ProcessResult detect(std::vector<std::string> args) const {
-    for (const char* option : {"-C", "-S"}) {
-      if (std::find(args.begin(), args.end(), option) == args.end()) {
-        args.insert(args.end(), {option, option[1] == 'C' ? "test.ini" : "feats"});
-      }
-    }
+    const std::vector<std::string> defaults = {"-C", "test.ini", "-S", "feats"};
+    for (std::size_t i = 0; i < defaults.size(); i += 2)
+      if (std::find(args.begin(), args.end(), defaults[i]) == args.end())
+        args.insert(args.end(), {defaults[i], defaults[i + 1]});
     return ardentis_test::runProcess(ARDENTIS_DETECT_BINARY, args, dir.path());
   }
 
-  TempDir dir;
+  ardentis_test::TempDir dir;
 };
 
 TEST_F(DetectRun, EvaluatorFindsTheFilesAndEveryKeypointRepeats) {
   const ProcessResult detected = detect({"--detector", "iss", "-n", "0", "-r", "5"});
   ASSERT_EQ(detected.status, 0) << detected.err;
   EXPECT_EQ(detected.out.rfind("Mean models' resolution: ", 0), 0u) << detected.out;
-  for (const char* mesh : {"\nbox_0: ", "\nslab_0: ", "\nscene_0: "}) {
+  for (const char* mesh : {"\nbox_0: ", "\nslab_0: ", "\nscene_0: "})
     EXPECT_NE(detected.out.find(mesh), std::string::npos) << detected.out;
-  }
   const ProcessResult evaluated =
       ardentis_test::runArdentis({"-C", "test.ini", "-S", "feats", "-O", "results", "--detectorID",
                                   "ISS3D", "-r", "5", "-n", "0"},
@@ -73,24 +67,21 @@ TEST_F(DetectRun, EvaluatorFindsTheFilesAndEveryKeypointRepeats) {
   // Both print the same mesh resolution, to the digit.
   const std::string mr = detected.out.substr(25, detected.out.find('\n') - 25);
   EXPECT_NE(evaluated.out.find("Mean models' resolution: " + mr + "\n"), std::string::npos);
-  EXPECT_NE(evaluated.out.find("Model 0 repeatability :1.000000"), std::string::npos)
-      << evaluated.out;
-  EXPECT_NE(evaluated.out.find("Model 1 repeatability :1.000000"), std::string::npos)
-      << evaluated.out;
+  for (const std::string model : {"0", "1"})
+    EXPECT_NE(evaluated.out.find("Model " + model + " repeatability :1.000000"), std::string::npos);
   const std::string table = readFile(dir.file("results/ISS3D.csv"));
   EXPECT_EQ(std::count(table.begin(), table.end(), '\n'), 3) << table;  // header and two models
 }
 
 TEST_F(DetectRun, OneOrTwoThreadsWriteTheSameBytes) {
-  for (const char* detector : {"iss", "harris3d"}) {
-    const std::string one = std::string("feats/") + detector + "1", two = one + "2";
-    ASSERT_EQ(detect({"--detector", detector, "-n", "0", "--threads", "1", "-S", one}).status, 0);
-    ASSERT_EQ(detect({"--detector", detector, "-n", "0", "--threads", "2", "-S", two}).status, 0);
-    const std::string id = detector[0] == 'i' ? "ISS3D" : "HARRIS3D";
-    for (const char* mesh : {"_box_0.feat", "_slab_0.feat", "_scene_0.feat"}) {
-      const std::string a = readFile(dir.file(one + "/" + id + mesh));
-      EXPECT_FALSE(a.empty());
-      EXPECT_EQ(a, readFile(dir.file(two + "/" + id + mesh))) << detector << mesh;
+  for (const auto& [detector, id] :
+       {std::pair("iss", "ISS3D"), std::pair("harris3d", "HARRIS3D")}) {
+    for (const std::string threads : {"1", "2"})
+      ASSERT_EQ(detect({"-d", detector, "-n", "0", "--threads", threads, "-S", threads}).status, 0);
+    for (const std::string mesh : {"_box_0.feat", "_slab_0.feat", "_scene_0.feat"}) {
+      const std::string one = readFile(dir.file("1/" + std::string(id) + mesh));
+      EXPECT_FALSE(one.empty());
+      EXPECT_EQ(one, readFile(dir.file("2/" + std::string(id) + mesh))) << detector << mesh;
     }
   }
 }
