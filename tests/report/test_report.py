@@ -60,7 +60,8 @@ class ReportTest(unittest.TestCase):
             self.says + MISSING]))
         with open(os.path.join(self.out, "report.csv")) as numbers:
             head, *rows = csv.reader(numbers, delimiter=";")
-        self.assertEqual(" ".join(head), "detector radius threshold noise model relative absolute scale")
+        self.assertEqual(head, ["detector", "radius", "threshold", "noise", "model", "relative",
+                                "absolute", "scale"])
         plotted = {}
         for r in rows:
             plotted.setdefault(tuple(r[:4]), {})[r[4]] = " ".join(r[5:])
