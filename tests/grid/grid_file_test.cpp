@@ -15,18 +15,7 @@ using ardentis_test::TempDir;
 
 namespace {
 
-const std::string kGrid = "[grid]\nconfigFile = grid.ini\nnoise = 0 0.1\n";
-
-std::string refusal(const TempDir& dir, const std::string& content) {
-  const std::string path = dir.write("grid.ini", content);
-  try {
-    readGridFile(path);
-  } catch (const GridFileError& error) {
-    const std::string message = error.what();
-    return message.rfind(path, 0) == 0 ? message.substr(path.size()) : "unnamed: " + message;
-  }
-  return "accepted";
-}
+const std::string kTop = "[grid]\nconfigFile = grid.ini\n", kGrid = kTop + "noise = 0 0.1\n";
 
 TEST(GridFile, RefusedFilesNameTheProblem) {
   const std::string entry = "[A]\ndetector = precomputed\n";
@@ -43,24 +32,26 @@ TEST(GridFile, RefusedFilesNameTheProblem) {
       {kGrid + entry + "gamma21 = 0.9\n", ": [A] gamma21: precomputed keypoints take no detector"},
       {kGrid + "[A]\ndetector = iss\ngamma21 = 0.9;rm\n", ": [A] gamma21: '0.9;rm' is not a plain"},
       {kGrid + "[A B]\ndetector = iss\n", ": [A B]: a detector ID takes letters, digits"},
-      {"[grid]\nconfigFile = grid.ini\nnoise = 0 0.1 0.10\n" + entry,
-       ": [grid] noise: 0.10 is given twice"},
-      {"[grid]\nconfigFile = grid.ini\nnoise = -0.1\n" + entry, ": [grid] noise: -0.1 is negative"},
-      {"[grid]\nconfigFile = grid.ini\nnoise = inf\n" + entry,
-       ": [grid] noise: 'inf' is not a number"},
+      {kTop + "noise = 0 0.1 0.10\n" + entry, ": [grid] noise: 0.10 is given twice"},
+      {kTop + "noise = -0.1\n" + entry, ": [grid] noise: -0.1 is negative"},
+      {kTop + "noise = inf\n" + entry, ": [grid] noise: 'inf' is not a number"},
       {"[grid\nconfigFile = t.ini\n", "(1)"},  // the INI parser's message: file and line
   };
   TempDir dir;
   dir.write("feats/.keep", "");
   for (const auto& [content, problem] : cases) {
-    EXPECT_EQ(refusal(dir, content).substr(0, problem.size()), problem) << content;
+    const std::string path = dir.write("grid.ini", content);
+    try {
+      readGridFile(path);
+      ADD_FAILURE() << "accepted: " << content;
+    } catch (const GridFileError& error) {
+      EXPECT_EQ(std::string(error.what()).substr(0, path.size() + problem.size()), path + problem);
+    }
   }
   // Noise levels are written as the evaluator names the scene files.
-  EXPECT_EQ(
-      readGridFile(
-          dir.write("grid.ini", "[grid]\nconfigFile = grid.ini\nnoise = 0.0 1e-1 0.50\n" + entry))
-          .noise,
-      (std::vector<std::string>{"0", "0.1", "0.5"}));
+  const std::string levels = kTop + "noise = 0.0 1e-1 0.50\n" + entry;
+  EXPECT_EQ(readGridFile(dir.write("grid.ini", levels)).noise,
+            (std::vector<std::string>{"0", "0.1", "0.5"}));
 }
 
 TEST(GridTasks, DetectionOncePerSettingThenOneEvaluationPerNoiseLevel) {
@@ -81,8 +72,6 @@ TEST(GridTasks, DetectionOncePerSettingThenOneEvaluationPerNoiseLevel) {
                 "2>&1 && touch results/tasks/detect/ISS_gamma21-0.975_R-6/done && echo done: "
                 "results/tasks/detect/ISS_gamma21-0.975_R-6");
   const Task& last = plan.evaluation.back();
-  EXPECT_EQ(last.detectorID, "F");
-  EXPECT_EQ(last.directory, "results/tasks/evaluate/F_n0.1");
   const std::string evaluate =
       " -C grid.ini -S feats -O results/tasks/evaluate/F_n0.1 "
       "--detectorID F -n 0.1 -t ";
@@ -103,7 +92,6 @@ TEST(GridTasks, ShellQuotingSurvivesTheShell) {
         ardentis_test::runProcess("/bin/sh", {"-c", "printf %s " + shellQuote(word)}, "/");
     EXPECT_EQ(echoed.out, word);
   }
-  EXPECT_EQ(shellQuote("plain/path-1.0"), "plain/path-1.0");
   EXPECT_EQ(arrayIndexList({1, 2, 3, 5, 7, 8}), "1-3,5,7-8");
 }
 

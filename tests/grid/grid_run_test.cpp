@@ -1,114 +1,266 @@
-// ardentis-grid end to end on GNU parallel: the real parallel runs the real evaluator on a
-// generated data set; the merged tables are checked against the evaluator's own shared table
-// filled by running the same evaluations one after the other.
+// ardentis-grid end to end: the real GNU parallel, then a real single-node Slurm cluster, run the
+// real evaluator on a generated data set; the merged tables are checked against the evaluator's
+// own shared table filled by running the same evaluations one after the other.
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
-#include <set>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <thread>
 
-#include "grid_data_set.h"
+#include "support/run_process.h"
+#include "support/temp_dir.h"
 
 using namespace ardentis_test;
 
 namespace {
 
+// Two outside detectors with precomputed keypoints: A, and B with radius 3.
+const std::pair<std::string, int> kEntries[] = {{"A", -1}, {"B", 3}};
+const std::vector<std::string> kNoise = {"0", "0.1", "0.3", "0.5"};
+
+// Corner c of model m, a tetrahedron m + 1 units tall: in the model (k < 0) or in the scene at
+// (10 m, 10, 0) with noise level k, where it rises by 0.1 noise c and keypoints drift along x.
+std::string corner(int m, int c, int k, double drift = 0) {
+  std::ostringstream text;
+  const double z = (c == 3) * (m + 1) + (k < 0 ? 0 : std::stod(kNoise[k]) * 0.1 * c);
+  text << (c == 1) + (k < 0 ? 0 : 10 * m + drift * k) << " " << (c == 2) + (k < 0 ? 0 : 10) << " "
+       << z;
+  return text.str();
+}
+
+std::string ply(const std::vector<int>& models, int k) {
+  std::ostringstream text;
+  text << "ply\nformat ascii 1.0\nelement vertex " << 4 * models.size()
+       << "\nproperty float x\nproperty float y\nproperty float z\nelement face "
+       << 4 * models.size() << "\nproperty list uchar int vertex_indices\nend_header\n";
+  for (int m : models)
+    for (int c = 0; c < 4; ++c) text << corner(m, c, k) << "\n";
+  for (std::size_t p = 0; p < 4 * models.size(); p += 4) {
+    for (int f = 0; f < 4; ++f)
+      text << "3 " << p + (f == 3) << " " << p + 1 + (f > 1) << " " << p + 2 + (f > 0) << "\n";
+  }
+  return text.str();
+}
+
+// Detector A (d = 0) finds all four corners, B three; in the scene their scale grows with noise.
+std::string keypoints(int d, const std::vector<int>& models, int k) {
+  std::ostringstream text;
+  text << models.size() * (4 - d) << "\n";
+  for (int m : models)
+    for (int c = 0; c < 4 - d; ++c)
+      text << corner(m, c, k, d == 0 ? 0.4 : 0.1) << " " << 1 + 0.1 * std::max(k, 0) << " " << c
+           << " 1\n";
+  return text.str();
+}
+
+std::string keypointFile(int d, const std::string& mesh) {
+  return std::string(d == 0 ? "feats/A_" : "feats/B_R-3_") + mesh + ".feat";
+}
+
+// Writes data/, test.ini, feats/ and grid.ini, whose [grid] section gets `extra`.
+void writeDataSet(const TempDir& dir, const std::string& extra) {
+  std::string config = "[SCENE]\nPATH = scenes/scene.ply\n[MODELS]\nNUMBER = 2\n";
+  for (int m = 0; m < 2; ++m) {
+    const std::string name = m == 0 ? "short" : "tall", key = "MODEL_" + std::to_string(m);
+    config += key + " = models/" + name + ".ply\n" + key + "_GROUNDTRUTH = gt/" + name + ".txt\n";
+    dir.write("data/models/" + name + "_0.ply", ply({m}, -1));
+    dir.write("data/gt/" + name + ".txt",
+              "1 0 0 " + std::to_string(10 * m) + "\n0 1 0 10\n0 0 1 0\n");
+    for (int d = 0; d < 2; ++d) dir.write(keypointFile(d, name + "_0"), keypoints(d, {m}, -1));
+  }
+  for (int k = 0; k < 4; ++k) {
+    dir.write("data/scenes/scene_" + kNoise[k] + ".ply", ply({0, 1}, k));
+    for (int d = 0; d < 2; ++d)
+      dir.write(keypointFile(d, "scene_" + kNoise[k]), keypoints(d, {0, 1}, k));
+  }
+  dir.write("test.ini", config);
+  dir.write("grid.ini",
+            "[grid]\nconfigFile = test.ini\nnoise = 0 0.1 0.3 0.5\nthresholds = 1 2\n" + extra +
+                "[A]\ndetector = precomputed\n[B]\ndetector = precomputed\nradius = 3\n");
+}
+
+ProcessResult runGrid(const std::vector<std::string>& args, const std::string& dir) {
+  return runProcess(ARDENTIS_GRID_BINARY, args, dir);
+}
+
 bool contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
 }
 
-// The evaluations of the grid run by hand, in manifest order, into one shared table per ID.
-void runByHand(const TempDir& dir) {
-  for (const GridEntry& entry : gridEntries()) {
-    for (const std::string& noise : kGridNoise) {
-      for (const std::string& threshold : kGridThresholds) {
-        std::vector<std::string> args = {"-C", "test.ini", "-S",           "feats",
-                                         "-O", "byhand",   "--detectorID", entry.id,
-                                         "-n", noise,      "-t",           threshold};
-        if (entry.radius > 0) args.insert(args.end(), {"-r", std::to_string(entry.radius)});
-        ASSERT_EQ(runArdentis(args, dir.path()).status, 0) << entry.id << " " << noise;
-      }
-    }
-  }
-}
-
-void expectRowsOnce(const std::vector<std::string>& rows, std::size_t expected) {
-  EXPECT_EQ(rows.size(), expected);
-  EXPECT_EQ(std::set<std::string>(rows.begin(), rows.end()).size(), rows.size());
-}
-
-TEST(GridOnParallel, EveryRowLandsOnceInManifestOrderAndTheReportIsDrawn) {
+// A task fails (a scene's keypoint file is missing) and is reported; resume reruns it alone and
+// its rows take their place in manifest order, as in the evaluator's own shared table.
+TEST(GridOnParallel, EveryRowLandsOnceInManifestOrderAfterAFailedTaskIsResumed) {
   TempDir dir;
-  writeGridDataSet(dir, true);
+  writeDataSet(dir, "report = report\n");
   const ProcessResult dry = runGrid({"grid.ini", "--dry-run"}, dir.path());
   ASSERT_EQ(dry.status, 0) << dry.err;
   EXPECT_FALSE(std::filesystem::exists(dir.file("results")));
+  const std::string missing = dir.file(keypointFile(1, "scene_0.3"));
+  const std::string keypoints = readFile(missing);
+  std::filesystem::remove(missing);
 
-  const ProcessResult run = runGrid({"grid.ini", "--jobs", "2"}, dir.path());
-  ASSERT_EQ(run.status, 0) << run.out << run.err;
-  const std::size_t tasks = gridDetections() + gridEvaluations();
-  const std::size_t rows = kGridModels.size() * kGridNoise.size() * kGridThresholds.size();
-  EXPECT_PRED2(contains, run.out, "tasks: " + std::to_string(tasks) + " done, 0 failed\n");
-  EXPECT_PRED2(contains, run.out, "rows written: " + std::to_string(rows * gridEntries().size()));
-  EXPECT_EQ(dry.out, readFile(dir.file("results/manifest-detect.txt")) +
-                         readFile(dir.file("results/manifest-evaluate.txt")) +
-                         std::to_string(tasks) + " tasks: " + std::to_string(gridDetections()) +
-                         " model detection, " + std::to_string(gridEvaluations()) +
-                         " evaluation\n");
-
-  runByHand(dir);
-  for (const GridEntry& entry : gridEntries()) {
-    const std::string merged = dir.file("results/" + entry.id + ".csv");
-    const std::string byHand = dir.file("byhand/" + entry.id + ".csv");
-    expectRowsOnce(tableRows(merged), rows);
-    EXPECT_EQ(readFile(merged), readFile(byHand)) << entry.id;
-  }
-  EXPECT_EQ(readFile(dir.file("report/relative.png")).substr(0, 8), "\x89PNG\r\n\x1a\n");
-  EXPECT_PRED2(contains, run.out, "Best setting per noise level");
-}
-
-TEST(GridOnParallel, FailedTaskIsReportedAndRerunAloneByResume) {
-  TempDir dir;
-  writeGridDataSet(dir, false);
-  const std::string missing = keypointFile("B", "scene_0.3");
-  const std::string keypoints = readFile(dir.file(missing));
-  std::filesystem::remove(dir.file(missing));
-
-  const std::size_t tasks = gridDetections() + gridEvaluations();
-  const ProcessResult failed = runGrid({"grid.ini"}, dir.path());
+  const ProcessResult failed = runGrid({"grid.ini", "--jobs", "2"}, dir.path());
   EXPECT_EQ(failed.status, 1) << failed.err;
   EXPECT_PRED2(contains, failed.out,
-               std::to_string(tasks - 1) +
-                   " done, 1 failed\nfailed: "
-                   "results/tasks/evaluate/B_R-3_n0.3\n  | ");
+               "7 done, 1 failed\nfailed: results/tasks/evaluate/B_R-3_n0.3\n  | ");
   EXPECT_PRED2(contains, failed.out, "B_R-3_scene_0.3.feat");  // the evaluator's own message
-  const std::size_t perLevel = kGridModels.size() * kGridThresholds.size();
-  expectRowsOnce(tableRows(dir.file("results/B.csv")), 3 * perLevel);
+  const std::string table = readFile(dir.file("results/B.csv"));
+  EXPECT_EQ(std::count(table.begin(), table.end(), '\n'), 1 + 12);  // header, 3 of 4 noise levels
+  EXPECT_EQ(dry.out, readFile(dir.file("results/manifest-detect.txt")) +
+                         readFile(dir.file("results/manifest-evaluate.txt")) +
+                         "8 tasks: 0 model detection, 8 evaluation\n");
 
-  dir.write(missing, keypoints);
-  const ProcessResult resumed = runGrid({"grid.ini"}, dir.path());
-  EXPECT_EQ(resumed.status, 0) << resumed.out << resumed.err;
-  EXPECT_PRED2(contains, resumed.out, std::to_string(tasks) + " done, 0 failed\n");
-  expectRowsOnce(tableRows(dir.file("results/B.csv")), 4 * perLevel);
+  std::ofstream(missing) << keypoints;
+  const ProcessResult run = runGrid({"grid.ini", "--jobs", "2"}, dir.path());
+  ASSERT_EQ(run.status, 0) << run.out << run.err;
+  EXPECT_PRED2(contains, run.out, "tasks: 8 done, 0 failed\nrows written: 32 in 2 tables\n");
+  EXPECT_PRED2(contains, run.out, "Best setting per noise level");
+  EXPECT_EQ(readFile(dir.file("report/relative.png")).substr(0, 8), "\x89PNG\r\n\x1a\n");
   // parallel's job log: its header, every task once, then only the failed one again.
-  const std::vector<std::string> log = tableRows(dir.file("results/joblog-evaluate.txt"));
-  ASSERT_EQ(log.size(), gridEvaluations() + 1);
-  EXPECT_PRED2(contains, log.back(), "B_R-3_n0.3");
+  const std::string log = readFile(dir.file("results/joblog-evaluate.txt"));
+  EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1 + 8 + 1);
+  EXPECT_PRED2(contains, log.substr(log.rfind('\n', log.size() - 2)), "B_R-3_n0.3");
+  // The same evaluations by hand, in manifest order, into the evaluator's shared tables.
+  for (const auto& [id, radius] : kEntries) {
+    for (const std::string& noise : kNoise) {
+      for (const std::string threshold : {"1", "2"}) {
+        std::vector<std::string> args = {"-C", "test.ini", "-S",           "feats",
+                                         "-O", "byhand",   "--detectorID", id,
+                                         "-n", noise,      "-t",           threshold};
+        if (radius > 0) args.insert(args.end(), {"-r", std::to_string(radius)});
+        ASSERT_EQ(runArdentis(args, dir.path()).status, 0) << id << " " << noise;
+      }
+    }
+    EXPECT_EQ(readFile(dir.file("results/" + id + ".csv")),
+              readFile(dir.file("byhand/" + id + ".csv")))
+        << id;
+  }
 }
 
-TEST(GridOnParallel, BadGridFileIsNamedAndNothingRuns) {
+TEST(GridOnParallel, RefusalsAreNamedAndNothingRuns) {
+  const std::pair<std::vector<std::string>, std::string> cases[] = {
+      {{"grid.ini"}, "ardentis-grid: grid.ini: [grid] noise: 'zero' is not a number\n"},
+      {{"grid.ini", "-e", "pbs"},
+       "ardentis-grid: unknown engine 'pbs' (parallel or slurm) (see --help)\n"},
+      // Boost's own message for this text never finishes building.
+      {{"grid.ini", "--jobs", "%value%"},
+       "ardentis-grid: an argument holds a %...% placeholder such as %value% (see --help)\n"},
+  };
   TempDir dir;
   dir.write("grid.ini", "[grid]\nconfigFile = grid.ini\nnoise = 0 zero\n[A]\ndetector = x\n");
-  const ProcessResult run = runGrid({"grid.ini"}, dir.path());
-  EXPECT_EQ(run.status, 2);
-  EXPECT_EQ(run.err, "ardentis-grid: grid.ini: [grid] noise: 'zero' is not a number\n");
+  for (const auto& [args, message] : cases) {
+    const ProcessResult run = runGrid(args, dir.path());
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err, message);
+  }
   EXPECT_FALSE(std::filesystem::exists(dir.file("results")));
-  EXPECT_EQ(runGrid({"grid.ini", "--engine", "pbs"}, dir.path()).status, 2);
-  // Boost's own message for this text never finishes building.
-  const ProcessResult placeholder = runGrid({"grid.ini", "--jobs", "%value%"}, dir.path());
-  EXPECT_EQ(placeholder.status, 2);
-  EXPECT_EQ(placeholder.err,
-            "ardentis-grid: an argument holds a %...% placeholder such as %value% (see --help)\n");
+}
+
+bool waitFor(const std::function<bool()>& condition) {
+  for (int tries = 0; tries < 300;
+       ++tries, std::this_thread::sleep_for(std::chrono::milliseconds(100)))
+    if (condition()) return true;
+  return false;
+}
+
+// A single-node Slurm cluster in `dir`: munged with its own key and socket, slurmctld and slurmd
+// on loopback ports, stopped by the pids the daemons wrote.
+class LocalSlurm {
+ public:
+  explicit LocalSlurm(const TempDir& dir) : dir_(dir) {
+    const std::string d = dir.path(), conf = dir.write("slurm.conf", configuration(d));
+    ::chmod(d.c_str(), 0755);  // munged wants its socket's directory searchable by all
+    ::chmod(dir.write("munge.key", std::string(1024, 'k')).c_str(), 0400);  // no secret to keep
+    ::setenv("SLURM_CONF", conf.c_str(), 1);
+    // Each daemon forks into the background once it is ready and writes its pid file.
+    runProcess("/usr/sbin/munged",
+               {"-f", "--key-file=" + d + "/munge.key", "--socket=" + d + "/munge.sock",
+                "--pid-file=" + d + "/munged.pid", "--seed-file=" + d + "/munged.seed",
+                "--log-file=" + d + "/munged.log"},
+               d);
+    runProcess("/usr/sbin/slurmctld", {"-i", "-f", conf}, d);
+    runProcess("/usr/sbin/slurmd", {"-f", conf}, d);
+    ready = waitFor([] {
+      return runProcess("/usr/bin/sinfo", {"-h", "-o", "%T"}, "/").out == "idle\n";
+    });
+  }
+
+  ~LocalSlurm() {
+    for (const std::string daemon : {"slurmd", "slurmctld", "munged"}) {
+      const pid_t pid = std::atoi(readFile(dir_.file(daemon + ".pid")).c_str());
+      if (pid > 0 && ::kill(pid, SIGTERM) == 0 && !waitFor([pid] { return ::kill(pid, 0) != 0; }))
+        ::kill(pid, SIGKILL);
+    }
+    ::unsetenv("SLURM_CONF");
+  }
+
+  std::string logs() const {
+    return readFile(dir_.file("munged.log")) + readFile(dir_.file("slurmctld.log")) +
+           readFile(dir_.file("slurmd.log"));
+  }
+
+  bool ready = false;
+
+ private:
+  // The smallest configuration for one node: this host's short name with its cores.
+  static std::string configuration(const std::string& d) {
+    char name[256] = {};
+    ::gethostname(name, sizeof name - 1);
+    const std::string host = std::string(name).substr(0, std::string(name).find('.'));
+    // Ports below the kernel's ephemeral range, apart for test runs in separate processes.
+    const int port = 10000 + 2 * (::getpid() % 10000);
+    return "ClusterName=ardentis-test\nSlurmctldHost=" + host +
+           "(127.0.0.1)\nSlurmUser=root\n"
+           "AuthType=auth/munge\nCredType=cred/munge\nAuthInfo=socket=" +
+           d +
+           "/munge.sock\n"
+           "StateSaveLocation=" +
+           d + "\nSlurmdSpoolDir=" + d + "/spool\nSlurmctldPidFile=" + d +
+           "/slurmctld.pid\nSlurmdPidFile=" + d + "/slurmd.pid\nSlurmctldLogFile=" + d +
+           "/slurmctld.log\nSlurmdLogFile=" + d +
+           "/slurmd.log\nProctrackType=proctrack/linuxproc\n"
+           "TaskPlugin=task/none\nReturnToService=2\nSelectType=select/cons_tres\n"
+           "SelectTypeParameters=CR_Core\nNodeName=" +
+           host +
+           " NodeAddr=127.0.0.1 CPUs=" + std::to_string(std::thread::hardware_concurrency()) +
+           "\nPartitionName=test Nodes=ALL Default=YES State=UP\nSlurmctldPort=" +
+           std::to_string(port) + "\nSlurmdPort=" + std::to_string(port + 1) + "\n";
+  }
+
+  const TempDir& dir_;
+};
+
+TEST(GridOnSlurm, ArrayJobsGiveTheRowsOfGnuParallel) {
+  if (::geteuid() != 0) GTEST_SKIP() << "munged, slurmctld and slurmd as SlurmUser root need root";
+  TempDir cluster, onSlurm, onParallel;
+  LocalSlurm slurm(cluster);
+  ASSERT_TRUE(slurm.ready) << slurm.logs();
+  // Three manifest lines per array element (elements of three, three and two tasks).
+  writeDataSet(onSlurm, "tasksPerElement = 3\n");
+  writeDataSet(onParallel, "");
+  const ProcessResult submitted = runGrid({"grid.ini", "--engine", "slurm"}, onSlurm.path());
+  ASSERT_EQ(submitted.status, 0) << submitted.out << submitted.err << slurm.logs();
+  EXPECT_PRED2(contains, submitted.out, "slurm: evaluate array of 8 tasks is job ");
+  ASSERT_EQ(runGrid({"grid.ini"}, onParallel.path()).status, 0);
+  // A task whose directory was lost is submitted again alone, without waiting; --merge later.
+  std::filesystem::remove_all(onSlurm.file("results/tasks/evaluate/A_n0.3"));
+  const ProcessResult again =
+      runGrid({"grid.ini", "--engine", "slurm", "--no-wait"}, onSlurm.path());
+  EXPECT_PRED2(contains, again.out, "slurm: evaluate array of 1 tasks is job ");
+  ASSERT_TRUE(waitFor([] { return runProcess("/usr/bin/squeue", {"-h"}, "/").out.empty(); }));
+  EXPECT_EQ(runGrid({"grid.ini", "--merge"}, onSlurm.path()).status, 0);
+  for (const auto& [id, radius] : kEntries) {
+    const std::string table = "results/" + id + ".csv";
+    EXPECT_EQ(readFile(onSlurm.file(table)), readFile(onParallel.file(table))) << id;
+  }
 }
 
 }  // namespace
