@@ -1,5 +1,5 @@
 // The evaluation stages one by one: mesh paths, decimation, repeatability, the results table.
-// Ground-truth files and model loading are checked end to end in run_evaluation_test.
+// Ground-truth files are read end to end in run_evaluation_test.
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -40,6 +40,18 @@ TEST(MeshPathWithNoise, InsertsTheSuffixBeforeTheLastDotOfTheConfiguredName) {
       {"models/m1", "0", "./data/models/m1_0"},  // never lands in the "./data/" prefix
   };
   for (const auto& c : cases) EXPECT_EQ(meshPathWithNoise(c[0], c[1]), c[2]);
+}
+
+// A key the configuration stage should have caught is reported, not thrown.
+TEST(LoadModelsAndGroundTruth, MissingKeyIsReportedNotThrown) {
+  po::variables_map vm;
+  vm.insert({"MODELS.NUMBER", po::variable_value(boost::any(1), false)});
+  std::vector<TestModel> models;
+  bool loaded = true;
+  EXPECT_EQ(
+      ardentis_test::capture([&] { loaded = loadModelsAndGroundTruth(vm, models); }).out,
+      "Loading ground truth...\nMissing value for MODELS.MODEL_0 in the test configuration\n");
+  EXPECT_FALSE(loaded);
 }
 
 // A flat side x side grid of unit squares, two triangles each.

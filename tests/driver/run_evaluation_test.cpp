@@ -154,10 +154,6 @@ TEST_F(EvaluationRun, FailuresEndWithTheirStatusAndLeaveNoTable) {
        "Read keypoints from file\n", noDetector},
       {"feats/DET_R-6_m2_0.feat", nullptr, {}, 156, " > model 0: 6\n",
        "Cannot open file feats/DET_R-6_m2_0.feat\n"},
-      {"feats/DET_R-6_s1_0.1.feat", "0\n", {}, 156, "Computing scene keypoints: ",
-       "Cannot open file feats/DET_R-6_s1_0.1.feat\n"},
-      {"feats/DET_R-6_m1_0.feat", "-5\n1 2 3 4 5 6\n", {}, 156, "Computing model keypoints\n",
-       "Cannot open file feats/DET_R-6_m1_0.feat\n"},
       // clang-format on
   };
   for (const auto& c : cases) {
