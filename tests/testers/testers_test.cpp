@@ -54,7 +54,7 @@ std::string binaryFile(std::int32_t count, const std::vector<Fields>& records) {
 
 // The fields of every record read, or nothing when load gives 0 (leaving the caller's pointer
 // as it was: a value no allocation returns); `err` gets standard error, PATH for the file.
-std::vector<Fields> load(const std::string& content, bool binary, std::string* err = nullptr) {
+std::vector<Fields> load(const std::string& content, bool binary, std::string* err) {
   ardentis_test::TempDir dir;
   std::string savingPath = "unused";
   Feature3D* const untouched = reinterpret_cast<Feature3D*>(alignof(Feature3D));
@@ -64,7 +64,7 @@ std::vector<Fields> load(const std::string& content, bool binary, std::string* e
   const auto printed = ardentis_test::capture(
       [&] { count = FromFileTester("DET", savingPath, 1.0, -1).load(path.c_str(), raw, binary); });
   EXPECT_EQ(printed.out, "");
-  if (err) *err = printed.err.empty() ? "" : "PATH" + printed.err.substr(path.size());
+  *err = printed.err.empty() ? "" : "PATH" + printed.err.substr(path.size());
   std::vector<Fields> records;
   EXPECT_EQ(raw == untouched, count == 0);
   std::unique_ptr<Feature3D[]> owned(count == 0 ? nullptr : raw);
@@ -76,13 +76,18 @@ std::vector<Fields> load(const std::string& content, bool binary, std::string* e
   return records;
 }
 
+// Text records, the warning on damage, binary records; every file that holds no usable count
+// reads as unreadable: result 0, no array.
 TEST(KeypointFile, RecordsInBothFormsAndTheWarningOnDamage) {
   const auto text = [](Fields six) { return six.resize(15, 0.0f), six; };    // frame left at zero
   const Fields R = text({1, 2, 3, 4, 5, 6}), D = text({0, 0, 0, 0, -1, 0});  // D: defaults
+  const std::vector<Fields> records = {{1, 2, 3, 0.5, 7, 0.9f, 1, 2, 3, 4, 5, 6, 7, 8, 9},
+                                       {-4, 5, -6, 0.25, -1, 0.1f, 0.5, 0, 0, 0, -1, 0, 0, 0, 2}};
   const struct {
     std::string content;
     std::vector<Fields> expected;
     std::string warning;  // after "PATH: record ", empty when none is expected
+    bool binary = false;
   } cases[] = {
       // clang-format off
       // Values after the sixth end the record's line, whatever they are.
@@ -98,32 +103,21 @@ TEST(KeypointFile, RecordsInBothFormsAndTheWarningOnDamage) {
       {"1\n1e999 0 0 1 0 0\n", {D}, "1 of 1: cannot read \"1e999\""},
       {"1\n1 2 \x1b[31m\\ 4 5 6\n", {text({1, 2, 0, 0, -1, 0})}, "1 of 1: cannot read \"\\x1B[31m\\x5C\""},
       {"1\n" + std::string(60, 'w') + "\n", {D}, "1 of 1: cannot read \"" + std::string(40, 'w') + "\""},
+      {binaryFile(2, records), records, "", true},
+      {"0\n", {}, ""}, {"", {}, ""}, {"keypoints\n1 2 3 4 5 6\n", {}, ""}, {"-3\n1 2 3 4 5 6\n", {}, ""},
+      {"2000000000\n1 2 3 4 5 6\n", {}, ""},  // count above the file size
+      {"99999999999\n1 2 3 4 5 6\n", {}, ""}, {binaryFile(0, {}), {}, "", true}, {"", {}, "", true},
+      {std::string(3, '\1'), {}, "", true}, {binaryFile(-1, {}), {}, "", true},
+      {binaryFile(0x7fffffff, {}), {}, "", true},
+      {binaryFile(2, {R}) + std::string(59, '\0'), {}, "", true},  // second record one byte short
       // clang-format on
   };
   for (const auto& c : cases) {
     std::string err;
-    EXPECT_EQ(load(c.content, false, &err), c.expected) << c.content;
+    EXPECT_EQ(load(c.content, c.binary, &err), c.expected) << c.content;
     const std::string tail = "; this and the following records keep default values\n";
     EXPECT_EQ(err, c.warning.empty() ? "" : "PATH: record " + c.warning + tail);
   }
-  const std::vector<Fields> records = {{1, 2, 3, 0.5, 7, 0.9f, 1, 2, 3, 4, 5, 6, 7, 8, 9},
-                                       {-4, 5, -6, 0.25, -1, 0.1f, 0.5, 0, 0, 0, -1, 0, 0, 0, 2}};
-  EXPECT_EQ(load(binaryFile(2, records), true), records);
-}
-
-// Every file that holds no usable count reads as unreadable: result 0, no array.
-TEST(KeypointFile, UnreadableFilesYieldZero) {
-  const Fields record(15, 1.0f);
-  const std::pair<std::string, bool> cases[] = {
-      // clang-format off
-      {"0\n", false}, {"", false}, {"keypoints\n1 2 3 4 5 6\n", false}, {"-3\n1 2 3 4 5 6\n", false},
-      {"2000000000\n1 2 3 4 5 6\n", false},  // count above the file size
-      {"99999999999\n1 2 3 4 5 6\n", false}, {binaryFile(0, {}), true}, {"", true},
-      {std::string(3, '\1'), true}, {binaryFile(-1, {}), true}, {binaryFile(0x7fffffff, {}), true},
-      {binaryFile(2, {record}) + std::string(59, '\0'), true},  // second record one byte short
-      // clang-format on
-  };
-  for (const auto& c : cases) EXPECT_TRUE(load(c.first, c.second).empty()) << c.first;
 }
 
 TEST(MeshFileReports, OneFormWithQuotedBytesEscaped) {
