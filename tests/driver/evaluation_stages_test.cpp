@@ -1,5 +1,5 @@
-// The evaluation stages one by one: mesh paths and poses, decimation, repeatability, the results
-// table.
+// The evaluation stages one by one: mesh paths, decimation, repeatability, the results table.
+// Ground-truth files are read end to end in run_evaluation_test.
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -30,31 +30,16 @@ using ardentis_test::readFile;
 using Ostrel::Core::Impl::compute_mesh_resolution;
 using Ostrel::LocalFeatures::Impl::Feature3D;
 
+namespace {
+
 TEST(MeshPathWithNoise, InsertsTheSuffixBeforeTheLastDotOfTheConfiguredName) {
   const char* cases[][3] = {
       {"scenes/s1.ply", "0.1", "./data/scenes/s1_0.1.ply"},
-      {"\"models/m1.ply\"", "0", "./data/models/m1_0.ply"},
       {"mo\"dels/m1.p\"ly", "1e-05", "./data/models/m1_1e-05.ply"},
       {"a.b.ply", "0", "./data/a.b_0.ply"},
       {"models/m1", "0", "./data/models/m1_0"},  // never lands in the "./data/" prefix
   };
   for (const auto& c : cases) EXPECT_EQ(meshPathWithNoise(c[0], c[1]), c[2]);
-}
-
-TEST(ReadGroundTruth, ReadsTheSameFromAnyLayoutAndNeedsTwelveNumbers) {
-  ardentis_test::TempDir dir;
-  for (const char* layout : {"1 2 3 10 4 5 6 11 7 8 9 12\n", "1 2 3 10\n4 5 6 11\n7 8 9 12\n",
-                             "1\t2 3 10\n4 5 6 11\n7 8 9 12\n0 0 0 1\n"}) {
-    TestModel model;
-    ASSERT_TRUE(readGroundTruth(dir.write("gt.txt", layout), model)) << layout;
-    for (int k = 0; k < 9; ++k) EXPECT_EQ(model.rotation[k], k + 1.0f) << layout;
-    for (int k = 0; k < 3; ++k) EXPECT_EQ(model.translation[k], k + 10.0f) << layout;
-  }
-  for (const char* bad : {"1 0 0 0 0 1 0 0 0 0 1\n", "1 0 0 0\n0 1 0 0\n0 0 one 0\n", ""}) {
-    TestModel model{};
-    EXPECT_FALSE(readGroundTruth(dir.write("gt.txt", bad), model)) << bad;
-    EXPECT_EQ(model.rotation[0], 0);  // written only when all twelve were read
-  }
 }
 
 // A key the configuration stage should have caught is reported, not thrown.
@@ -69,8 +54,6 @@ TEST(LoadModelsAndGroundTruth, MissingKeyIsReportedNotThrown) {
   EXPECT_FALSE(loaded);
 }
 
-namespace {
-
 // A flat side x side grid of unit squares, two triangles each.
 vtkPolyData* grid(int side) {
   std::vector<float> points;
@@ -84,31 +67,31 @@ vtkPolyData* grid(int side) {
                                             unsigned(triangles.size() / 3));
 }
 
+po::variables_map options(int maxVertexes, int radius = 10, double repeatabilityTh = 2.0) {
+  po::variables_map vm;
+  vm.insert({"maxVertexesInDataset", po::variable_value(boost::any(maxVertexes), false)});
+  vm.insert({"radius", po::variable_value(boost::any(radius), false)});
+  vm.insert({"repeatabilityTh", po::variable_value(boost::any(repeatabilityTh), false)});
+  return vm;
+}
+
 // Targets keep the same fraction, rounded half up. Models at the maximum level stay unchanged
 // copies; the scene is reduced to about half.
 TEST(DecimationDeathTest, TargetsStagesAndTheMissingParameter) {
   const int cases[][4] = {{601, 1000, 500, 301},  {2000, 1000, 500, 1000}, {1, 1000, 500, 1},
                           {600, 1000, 1000, 600}, {600, 1000, 2000, 1200}, {600, 0, 500, 600}};
-  for (const auto& c : cases)
-    EXPECT_EQ(decimationTarget(c[0], c[1], c[2]), c[3]) << c[0] << " " << c[2];
+  for (const auto& c : cases) EXPECT_EQ(decimationTarget(c[0], c[1], c[2]), c[3]) << c[0];
   std::vector<TestModel> models(2);
-  models[0].mesh = grid(21);
-  models[1].mesh = grid(5);
   TestModel scene;
-  scene.mesh = grid(21);
+  std::tie(models[0].mesh, models[1].mesh, scene.mesh) = std::tuple(grid(21), grid(5), grid(21));
   // No positive maximum ends the run: checked before VTK's filter starts any thread, so that
   // the death tests fork a process of one thread.
-  po::variables_map vm;
-  const auto setMaximum = [&](int maxVertexes) {
-    vm.erase("maxVertexesInDataset");
-    vm.insert({"maxVertexesInDataset", po::variable_value(boost::any(maxVertexes), false)});
-  };
   for (int maxVertexes : {0, -1}) {
-    setMaximum(maxVertexes);
+    po::variables_map vm = options(maxVertexes);
     EXPECT_EXIT(decimateModels(vm, models, 500), testing::ExitedWithCode(156),
                 "^Cannot decimate without maxVertexesInDataset parameter$");
   }
-  setMaximum(1000);
+  po::variables_map vm = options(1000);
   double mean = 0;
   const std::string out = ardentis_test::capture([&] {
                             mean = decimateModels(vm, models, 1000);
@@ -137,57 +120,49 @@ const float kInf = std::numeric_limits<float>::infinity();
 
 // One model keypoint against one scene keypoint, over a scene of vertices (0,0,0), (5,0,0),
 // (100,1,0); with m² = v² = 1, or v² = 4 when decimated, or no scene mesh (or an empty one).
-struct Case {
-  const char* what;
-  Feature3D model, scene;  // x y z scale
-  int nonOccluded, repeatable;
-  double score;
-  int decimationLevel = -1;
-  int sceneVertices = 3;  // 0: an empty mesh, -1: none
-};
-
-const Case kCases[] = {
-    {"matched at exactly the radius", {0, 1, 0, 1}, {0, 0, 0, 1}, 1, 1, 0.0},
-    {"beyond the visibility radius", {0, 1.001f, 0, 1}, {0, 0, 0, 1}, 0, 0, 0},
-    {"scene keypoint too far", {0, 0, 0, 1}, {5, 0, 0, 1}, 1, 0, 0.0},
-    {"equal scales", {5, 0, 0, 3}, {5, 0, 0, 3}, 1, 1, 1.0},
-    {"model 2, scene 1", {5, 0, 0, 2}, {5, 0, 0, 1}, 1, 1, 0.125},
-    {"model 1, scene 2", {5, 0, 0, 1}, {5, 0, 0, 2}, 1, 1, 0.125},
-    {"model 0", {5, 0, 0, 0}, {5, 0, 0, 1}, 1, 1, 0.0},
-    {"scene 0", {5, 0, 0, 1}, {5, 0, 0, 0}, 1, 1, 0.0},
-    {"model scale NaN", {5, 0, 0, kNaN}, {5, 0, 0, 1}, 1, 1, 0.0},
-    {"scene scale NaN", {5, 0, 0, 1}, {5, 0, 0, kNaN}, 1, 1, 0.0},
-    {"NaN coordinate", {kNaN, 0, 0, 1}, {0, 0, 0, 1}, 0, 0, 0.0},
-    {"infinite coordinate", {0, kInf, 0, 1}, {0, 0, 0, 1}, 0, 0, 0.0},
-    {"visible only at the decimated radius", {0, 1.5f, 0, 1}, {0, 0, 0, 1}, 1, 0, 0.0, 500},
-    {"hidden at the model radius", {0, 1.5f, 0, 1}, {0, 0, 0, 1}, 0, 0, 0.0, -1},
-    {"scene mesh without points", {0, 0, 0, 1}, {0, 0, 0, 1}, 0, 0, 0.0, -1, 0},
-    {"no scene mesh", {0, 0, 0, 1}, {0, 0, 0, 1}, 0, 0, 0.0, -1, -1},
-};
-
 // Every model is rotated by the identity; the second one has no keypoints and still gets its
 // block, of zeros. A scene without points is said once on standard error, naming it.
 TEST(Repeatability, OneKeypointCountsAndScaleScore) {
-  for (const Case& c : kCases) {
+  const struct {
+    const char* what;
+    Feature3D model, scene;  // x y z scale
+    int nonOccluded, repeatable;
+    double score;
+    int decimationLevel = -1;
+    int sceneVertices = 3;  // 0: an empty mesh, -1: none
+  } cases[] = {
+      // clang-format off
+      {"beyond the visibility radius", {0, 1.001f, 0, 1}, {0, 0, 0, 1}, 0, 0, 0},
+      {"scene keypoint too far", {0, 0, 0, 1}, {5, 0, 0, 1}, 1, 0, 0.0},
+      {"model 1, scene 2", {5, 0, 0, 1}, {5, 0, 0, 2}, 1, 1, 0.125},
+      {"model 0", {5, 0, 0, 0}, {5, 0, 0, 1}, 1, 1, 0.0},
+      {"model scale NaN", {5, 0, 0, kNaN}, {5, 0, 0, 1}, 1, 1, 0.0},
+      {"scene scale NaN", {5, 0, 0, 1}, {5, 0, 0, kNaN}, 1, 1, 0.0},
+      {"NaN coordinate", {kNaN, 0, 0, 1}, {0, 0, 0, 1}, 0, 0, 0.0},
+      {"infinite coordinate", {0, kInf, 0, 1}, {0, 0, 0, 1}, 0, 0, 0.0},
+      {"visible only at the decimated radius", {0, 1.5f, 0, 1}, {0, 0, 0, 1}, 1, 0, 0.0, 500},
+      {"hidden at the model radius", {0, 1.5f, 0, 1}, {0, 0, 0, 1}, 0, 0, 0.0, -1},
+      {"scene mesh without points", {0, 0, 0, 1}, {0, 0, 0, 1}, 0, 0, 0.0, -1, 0},
+      {"no scene mesh", {0, 0, 0, 1}, {0, 0, 0, 1}, 0, 0, 0.0, -1, -1},
+      // clang-format on
+  };
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     const float sceneVertices[] = {0, 0, 0, 5, 0, 0, 100, 1, 0};
     Feature3D model = c.model, scene = c.scene;
     std::vector<TestModel> models(2, TestModel{});
     models[0].rotation[0] = models[0].rotation[4] = models[0].rotation[8] = 1;
-    models[0].keypoints = &model;
-    models[0].numKeypoints = 1;
+    std::tie(models[0].keypoints, models[0].numKeypoints) = std::tuple(&model, 1);
     TestModel sceneRecord;
-    sceneRecord.meshPath = "./data/scenes/s1_0.1.ply";
-    sceneRecord.noiseSigma = 0.1;
+    std::tie(sceneRecord.meshPath, sceneRecord.noiseSigma) = std::tuple("./data/s1_0.1.ply", 0.1);
+    std::tie(sceneRecord.keypoints, sceneRecord.numKeypoints) = std::tuple(&scene, 1);
     if (c.sceneVertices >= 0)
       sceneRecord.mesh =
           Ostrel::Core::Impl::CreatePolyData(sceneVertices, c.sceneVertices, nullptr, nullptr, 0);
-    sceneRecord.keypoints = &scene;
-    sceneRecord.numKeypoints = 1;
     RepeatabilityResults results(2);
-    const RepeatabilityRadii radii{0.5, 1.0, c.decimationLevel, 2.0};
-    const auto printed =
-        ardentis_test::capture([&] { evaluateRepeatability(models, sceneRecord, radii, results); });
+    const auto printed = ardentis_test::capture([&] {
+      evaluateRepeatability(models, sceneRecord, {0.5, 1.0, c.decimationLevel, 2.0}, results);
+    });
     if (sceneRecord.mesh != nullptr) sceneRecord.mesh->Delete();
     EXPECT_EQ(results.nonOccludedKeypoints, (std::vector<int>{c.nonOccluded, 0}));
     EXPECT_EQ(results.repeatableKeypoints, (std::vector<int>{c.repeatable, 0}));
@@ -195,54 +170,38 @@ TEST(Repeatability, OneKeypointCountsAndScaleScore) {
     EXPECT_NE(printed.out.find("Keypoints of the model[1]: 0\nKeypoints of the model[1] present "
                                "in the scene: 0\n"),
               std::string::npos);
+    EXPECT_EQ(printed.err.find("./data/s1_0.1.ply") != std::string::npos, c.sceneVertices <= 0);
     EXPECT_EQ(std::count(printed.err.begin(), printed.err.end(), '\n'),
               c.sceneVertices > 0 ? 0 : 1);
-    if (c.sceneVertices <= 0) {
-      EXPECT_NE(printed.err.find(sceneRecord.meshPath), std::string::npos);
-    }
   }
 }
 
-const std::string kHeader =
-    ";Sigma noise;Radius;Repeatable Keypoints;TotScaleRepeatability;RepeatabilityTh;"
-    "Model Keypoints;Non-occluded Keypoints;Scene Keypoints;Scene Name\n";
-
-// Names the table at a fixed path and counts how often it is asked.
+// Names the table at a fixed path.
 struct TableTester : IDetectorTester {
   explicit TableTester(std::string table) : IDetectorTester(none, 1.0, -1), table(table) {}
-  std::string getOutputFilename(po::variables_map&) override {
-    ++calls;
-    return table;
-  }
+  std::string getOutputFilename(po::variables_map&) override { return table; }
   bool IsScaleInvariant() override { return false; }
   int decimate() override { return -1; }
   std::string getDetectorNickname() override { return "DET"; }
   static inline std::string none;
   std::string table;
-  int calls = 0;
 };
 
-// One run's records: the row m1;0.1;10;40;30.5;2;100;80;500;s1_0.1 for every model.
-struct TableRun {
-  po::variables_map vm;
-  std::vector<TestModel> models;
+// Writes one run's records, the row <name>;0.1;10;40;30.5;2;100;80;500;s1_0.1 for every model.
+void writeTable(TableTester& tester, std::vector<std::string> names = {"m1"}) {
+  po::variables_map vm = options(0);
+  std::vector<TestModel> models(names.size());
   TestModel scene;
-  RepeatabilityResults results;
-
-  explicit TableRun(std::vector<std::string> names = {"m1"}) : results(names.size()) {
-    vm.insert({"radius", po::variable_value(boost::any(10), false)});
-    vm.insert({"repeatabilityTh", po::variable_value(boost::any(2.0), false)});
-    std::tie(scene.name, scene.noiseSigma, scene.numKeypoints) = std::tuple("s1_0.1", 0.1, 500);
-    for (std::size_t i = 0; i < names.size(); ++i) {
-      models.emplace_back();
-      std::tie(models[i].name, models[i].numKeypoints) = std::tuple(names[i], 100);
-      results.nonOccludedKeypoints[i] = 80;
-      results.repeatableKeypoints[i] = 40;
-      results.totScaleRepeatability[i] = 30.5;
-    }
+  std::tie(scene.name, scene.noiseSigma, scene.numKeypoints) = std::tuple("s1_0.1", 0.1, 500);
+  RepeatabilityResults results(names.size());
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    std::tie(models[i].name, models[i].numKeypoints) = std::tuple(names[i], 100);
+    results.nonOccludedKeypoints[i] = 80;
+    results.repeatableKeypoints[i] = 40;
+    results.totScaleRepeatability[i] = 30.5;
   }
-  void write(TableTester& tester) { writeResultsTable(tester, vm, models, scene, results); }
-};
+  writeResultsTable(tester, vm, models, scene, results);
+}
 
 std::vector<std::string> filesIn(const std::string& dir) {
   std::set<std::string> names;
@@ -251,42 +210,37 @@ std::vector<std::string> filesIn(const std::string& dir) {
   return {names.begin(), names.end()};
 }
 
-TEST(ResultsTable, NewTableGetsTheHeaderThenRowsAreAppended) {
+// Existing lines are kept and a last line gets its line end. A new table's header and rows are
+// checked end to end in run_evaluation_test.
+TEST(ResultsTable, AppendsRowsAfterTheLastLine) {
   ardentis_test::TempDir dir;
-  TableTester tester(dir.file("DET.csv"));
-  TableRun run;
-  EXPECT_EQ(ardentis_test::capture([&] { run.write(tester); }).out, "writing xls file..\n");
-  EXPECT_EQ(tester.calls, 2);
-  const std::string row = "m1;0.1;10;40;30.5;2;100;80;500;s1_0.1\n";
-  EXPECT_EQ(readFile(tester.table), kHeader + row);
+  TableTester tester(dir.write("DET.csv", "first\n\nlast without end"));
+  EXPECT_EQ(ardentis_test::capture([&] { writeTable(tester); }).out, "writing xls file..\n");
+  EXPECT_EQ(readFile(tester.table),
+            "first\n\nlast without end\nm1;0.1;10;40;30.5;2;100;80;500;s1_0.1\n");
   EXPECT_EQ(filesIn(dir.path()), (std::vector<std::string>{"DET.csv", "DET.csv.lock"}));
-  // Existing lines are kept and a last line gets its line end.
-  TableTester old(dir.write("old.csv", "first\n\nlast without end"));
-  ardentis_test::capture([&] { TableRun().write(old); });
-  EXPECT_EQ(readFile(old.table), "first\n\nlast without end\n" + row);
 }
 
 // A file size limit makes the new table's write fail part way, as a full disk would.
-void writeWithFileSizeLimit(TableTester& tester, TableRun& run, std::size_t bytes) {
+void writeWithFileSizeLimit(TableTester& tester, std::size_t bytes) {
   std::signal(SIGXFSZ, SIG_IGN);
   const rlimit limit{rlim_t(bytes), rlim_t(bytes)};
   setrlimit(RLIMIT_FSIZE, &limit);
-  run.write(tester);
+  writeTable(tester);
   std::exit(0);
 }
 
 TEST(ResultsTableDeathTest, FailedWriteNamesThePathAndKeepsTheOldTable) {
   ardentis_test::TempDir dir;
-  const std::string old = kHeader + "old;row\n";
+  const std::string old = std::string(200, 'h') + "\nold;row\n";  // room for the message
   TableTester tester(dir.write("DET.csv", old));
-  TableRun run;
-  EXPECT_EXIT(writeWithFileSizeLimit(tester, run, old.size()), testing::ExitedWithCode(0),
+  EXPECT_EXIT(writeWithFileSizeLimit(tester, old.size()), testing::ExitedWithCode(0),
               "^Cannot write results table .*/DET\\.csv: [^\n]*\n$");
   EXPECT_EQ(readFile(tester.table), old);
   EXPECT_EQ(filesIn(dir.path()), (std::vector<std::string>{"DET.csv", "DET.csv.lock"}));
 }
 
-TEST(ResultsTable, ConcurrentRunsKeepEveryRow) {
+TEST(ResultsTable, ConcurrentRunsKeepEveryRowAndOneHeader) {
   constexpr int kWriters = 16, kRunsEach = 3;
   ardentis_test::TempDir dir;
   TableTester tester(dir.file("DET.csv"));
@@ -298,7 +252,7 @@ TEST(ResultsTable, ConcurrentRunsKeepEveryRow) {
       dup2(open("/dev/null", O_WRONLY), STDOUT_FILENO);
       for (int r = 0; r < kRunsEach; ++r) {
         const std::string id = "w" + std::to_string(w) + "r" + std::to_string(r);
-        TableRun({id + "a", id + "b", id + "c", id + "d"}).write(tester);
+        writeTable(tester, {id + "a", id + "b", id + "c", id + "d"});
       }
       _exit(0);
     }
@@ -312,8 +266,8 @@ TEST(ResultsTable, ConcurrentRunsKeepEveryRow) {
   std::istringstream table(readFile(tester.table));
   std::string line;
   std::getline(table, line);
-  EXPECT_EQ(line + "\n", kHeader);
-  std::set<std::string> rows;
+  EXPECT_EQ(line.rfind(";Sigma noise;", 0), 0u);
+  std::set<std::string> rows;  // the row names; a second header would add ""
   while (std::getline(table, line)) rows.insert(line.substr(0, line.find(';')));
   EXPECT_EQ(rows.size(), std::size_t(kWriters * kRunsEach * 4));
   EXPECT_EQ(filesIn(dir.path()), (std::vector<std::string>{"DET.csv", "DET.csv.lock"}));

@@ -1,82 +1,73 @@
-// Tester selection, mesh and keypoint-file naming, and keypoint files in both forms.
+// Keypoint files: their naming after detector, radius and mesh, both forms, and what damaged
+// input is told about. A text file whose records stop parsing keeps its count and defaults and
+// says where on the error stream; a refused mesh file is reported in the loaders' one form, with
+// the bytes quoted from the file escaped.
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <cstring>
-#include <filesystem>
 #include <memory>
 
+#include "core/io/load_poly_data.h"
+#include "support/run_process.h"
 #include "support/temp_dir.h"
 #include "testers/from_file_tester.h"
-#include "testers/mesh_name.h"
 
 using Ostrel::LocalFeatures::Impl::Feature3D;
 using Fields = std::vector<float>;  // x y z scale index score frame[9]
 
-TEST(MeshNameFromPath, IsTheFileNameWithoutExtension) {
-  const std::pair<const char*, const char*> cases[] = {
-      {"./data/bunny_0.ply", "bunny_0"}, {"./data/mesh", "mesh"}, {"a.b/c", "c"},
-      {"dir\\win.ply", "win"},           {"a.b.c.ply", "a.b.c"},  {"dir/", ""}};
-  for (const auto& c : cases)
-    EXPECT_EQ(Ostrel::Testers::Impl::MeshNameFromPath(c.first), c.second) << c.first;
-}
+namespace {
 
 TEST(FromFileTester, NamesFilesAfterDetectorRadiusAndMesh) {
   ardentis_test::TempDir dir;
   std::string savingPath = dir.file("feats");
   const struct {
     int radius;
-    const char* fileName;
-    const char* givenName;
-  } cases[] = {{-1, "DET_bunny_0.feat", ""},
-               {0, "DET_bunny_0.feat", ""},
-               {6, "DET_R-6_bunny_0.feat", ""},
-               {-1, "DET_chosen.feat", "chosen"}};
+    const char *meshPath, *givenName, *name, *fileName;
+  } cases[] = {// clang-format off
+      {-1, "./data/bunny_0.ply", "", "bunny_0", "DET_bunny_0.feat"}, {0, "a.b/c", "", "c", "DET_c.feat"},
+      {6, "dir\\win.ply", "", "win", "DET_R-6_win.feat"}, {6, "a.b.c.ply", "", "a.b.c", "DET_R-6_a.b.c.feat"},
+      {-1, "x.ply", "chosen", "chosen", "DET_chosen.feat"}};  // clang-format on
   for (const auto& c : cases) {
-    const std::string file =
-        dir.write(std::string("feats/") + c.fileName, "2\n1 2 3 0.5 7 0.9\n4 5 6 0.25 -1 0.1\n");
-    FromFileTester tester("DET", savingPath, 1.0, c.radius);
+    dir.write(std::string("feats/") + c.fileName, "1\n4 5 6 1 -1 0\n");
     TestModel model;
-    model.meshPath = "./data/models/bunny_0.ply";
-    model.name = c.givenName;
-    tester.extract(model);
-    std::unique_ptr<Ostrel::LocalFeatures::Impl::Feature3D[]> owned(model.keypoints);
-    EXPECT_EQ(model.name, *c.givenName ? c.givenName : "bunny_0");
-    ASSERT_EQ(model.numKeypoints, 2) << c.fileName;
-    EXPECT_EQ(model.keypoints[1].z, 6.0f);
-    std::filesystem::remove(file);
+    std::tie(model.meshPath, model.name) = std::tuple(c.meshPath, c.givenName);
+    FromFileTester("DET", savingPath, 1.0, c.radius).extract(model);
+    std::unique_ptr<Feature3D[]> owned(model.keypoints);
+    EXPECT_EQ(model.name, c.name);
+    EXPECT_EQ(model.numKeypoints, 1) << c.fileName;
   }
 }
 
-namespace {
-
-// Little-endian file: the count, then the records' fields.
+// Little-endian file: the count, then the records' fields (the index an integer).
 std::string binaryFile(std::int32_t count, const std::vector<Fields>& records) {
   std::string bytes(reinterpret_cast<const char*>(&count), 4);
-  for (const Fields& r : records) {
+  for (const Fields& r : records)
     for (size_t k = 0; k < r.size(); ++k) {
       std::int32_t word = std::int32_t(r[k]);
       if (k != 4) std::memcpy(&word, &r[k], sizeof word);
       bytes.append(reinterpret_cast<const char*>(&word), 4);
     }
-  }
   return bytes;
 }
 
 // The fields of every record read, or nothing when load gives 0 (leaving the caller's pointer
-// as it was: a value no allocation returns).
-std::vector<Fields> load(const std::string& content, bool binary) {
+// as it was: a value no allocation returns); `err` gets standard error, PATH for the file.
+std::vector<Fields> load(const std::string& content, bool binary, std::string* err) {
   ardentis_test::TempDir dir;
   std::string savingPath = "unused";
   Feature3D* const untouched = reinterpret_cast<Feature3D*>(alignof(Feature3D));
   Feature3D* raw = untouched;
-  const int count = FromFileTester("DET", savingPath, 1.0, -1)
-                        .load(dir.write("k.feat", content).c_str(), raw, binary);
+  const std::string path = dir.write("k.feat", content);
+  int count = 0;
+  const auto printed = ardentis_test::capture(
+      [&] { count = FromFileTester("DET", savingPath, 1.0, -1).load(path.c_str(), raw, binary); });
+  EXPECT_EQ(printed.out, "");
+  *err = printed.err.empty() ? "" : "PATH" + printed.err.substr(path.size());
   std::vector<Fields> records;
   EXPECT_EQ(raw == untouched, count == 0);
-  if (count == 0) return records;
-  std::unique_ptr<Feature3D[]> owned(raw);
+  std::unique_ptr<Feature3D[]> owned(count == 0 ? nullptr : raw);
   for (int i = 0; i < count; ++i) {
     const Feature3D& k = raw[i];
     records.push_back({k.x, k.y, k.z, k.scale, float(k.index), k.score});
@@ -85,47 +76,80 @@ std::vector<Fields> load(const std::string& content, bool binary) {
   return records;
 }
 
-Fields text(Fields six) {
-  six.resize(15, 0.0f);  // text records leave the frame at zero
-  return six;
-}
-
-TEST(KeypointFile, TextAndBinaryRecords) {
-  const struct {
-    const char* content;
-    std::vector<Fields> expected;
-  } cases[] = {
-      // Values after the sixth end the record's line, whatever they are.
-      {"2\n1 2 3 0.5 7 0.9\n4 5 6 0.25 -1 0.1 9 9 9\n",
-       {text({1, 2, 3, 0.5, 7, 0.9f}), text({4, 5, 6, 0.25, -1, 0.1f})}},
-      {"2 1 1 1 1 1 1 junk 3.5\n2 2 2 2 2 2\n",
-       {text({1, 1, 1, 1, 1, 1}), text({2, 2, 2, 2, 2, 2})}},
-      {"1 1.5e1 -2 3 0.5 4 0.75\n", {text({15, -2, 3, 0.5, 4, 0.75})}},
-      // A count beyond the lines keeps default records; an unparsable value leaves it and
-      // every later field at its default.
-      {"2\n1 2 3 0.5 7 0.9\n", {text({1, 2, 3, 0.5, 7, 0.9f}), text({0, 0, 0, 0, -1, 0})}},
-      {"2\n1 2 3 0.5 x 0.9\n4 5 6 0.25 8 0.1\n",
-       {text({1, 2, 3, 0.5, -1, 0}), text({0, 0, 0, 0, -1, 0})}},
-  };
-  for (const auto& c : cases) EXPECT_EQ(load(c.content, false), c.expected) << c.content;
+// Text records, the warning on damage, binary records; every file that holds no usable count
+// reads as unreadable: result 0, no array.
+TEST(KeypointFile, RecordsInBothFormsAndTheWarningOnDamage) {
+  const auto text = [](Fields six) { return six.resize(15, 0.0f), six; };    // frame left at zero
+  const Fields R = text({1, 2, 3, 4, 5, 6}), D = text({0, 0, 0, 0, -1, 0});  // D: defaults
   const std::vector<Fields> records = {{1, 2, 3, 0.5, 7, 0.9f, 1, 2, 3, 4, 5, 6, 7, 8, 9},
                                        {-4, 5, -6, 0.25, -1, 0.1f, 0.5, 0, 0, 0, -1, 0, 0, 0, 2}};
-  EXPECT_EQ(load(binaryFile(2, records), true), records);
-}
-
-// Every file that holds no usable count reads as unreadable: result 0, no array.
-TEST(KeypointFile, UnreadableFilesYieldZero) {
-  const Fields record(15, 1.0f);
-  const std::pair<std::string, bool> cases[] = {
+  const struct {
+    std::string content;
+    std::vector<Fields> expected;
+    std::string warning;  // after "PATH: record ", empty when none is expected
+    bool binary = false;
+  } cases[] = {
       // clang-format off
-      {"0\n", false}, {"", false}, {"keypoints\n1 2 3 4 5 6\n", false}, {"-3\n1 2 3 4 5 6\n", false},
-      {"2000000000\n1 2 3 4 5 6\n", false},  // count above the file size
-      {"99999999999\n1 2 3 4 5 6\n", false}, {binaryFile(0, {}), true}, {"", true},
-      {std::string(3, '\1'), true}, {binaryFile(-1, {}), true}, {binaryFile(0x7fffffff, {}), true},
-      {binaryFile(2, {record}) + std::string(59, '\0'), true},  // second record one byte short
+      // Values after the sixth end the record's line, whatever they are.
+      {"2\n1 2 3 4 5 6 9 9\n1 2 3 4 5 6", {R, R}, ""},
+      {"2 1 2 3 4 5 6 junk 3.5\n1 2 3 4 5 6\n", {R, R}, ""},
+      {"1 1.5e1 -2 3 0.5 4 0.75\n", {text({15, -2, 3, 0.5, 4, 0.75})}, ""},
+      {"2\n1 2 3 4 5 6\n1 2 3\n", {R, text({1, 2, 3, 0, -1, 0})}, "2 of 2: the file ends here"},
+      {"4\n1 2 3 4 5 6\n", {R, D, D, D}, "2 of 4: the file ends here"},
+      {"2\n1 2 3 4 x 6\n1 2 3 4 5 6\n", {text({1, 2, 3, 4, -1, 0}), D}, "1 of 2: cannot read \"x\""},
+      {"3\n1 2 3 4 5 6\nnan 0 0 1 0 0\n1 1 1 1 1 1\n", {R, D, D}, "2 of 3: cannot read \"nan\""},
+      {"2\n1 2 3 4 5 inf\n", {text({1, 2, 3, 4, 5, 0}), D}, "1 of 2: cannot read \"inf\""},
+      {"1\n0 0 0 1 99999999999 0\n", {text({0, 0, 0, 1, -1, 0})}, "1 of 1: cannot read \"99999999999\""},
+      {"1\n1e999 0 0 1 0 0\n", {D}, "1 of 1: cannot read \"1e999\""},
+      {"1\n1 2 \x1b[31m\\ 4 5 6\n", {text({1, 2, 0, 0, -1, 0})}, "1 of 1: cannot read \"\\x1B[31m\\x5C\""},
+      {"1\n" + std::string(60, 'w') + "\n", {D}, "1 of 1: cannot read \"" + std::string(40, 'w') + "\""},
+      {binaryFile(2, records), records, "", true},
+      {"0\n", {}, ""}, {"", {}, ""}, {"keypoints\n1 2 3 4 5 6\n", {}, ""}, {"-3\n1 2 3 4 5 6\n", {}, ""},
+      {"2000000000\n1 2 3 4 5 6\n", {}, ""},  // count above the file size
+      {"99999999999\n1 2 3 4 5 6\n", {}, ""}, {binaryFile(0, {}), {}, "", true}, {"", {}, "", true},
+      {std::string(3, '\1'), {}, "", true}, {binaryFile(-1, {}), {}, "", true},
+      {binaryFile(0x7fffffff, {}), {}, "", true},
+      {binaryFile(2, {R}) + std::string(59, '\0'), {}, "", true},  // second record one byte short
       // clang-format on
   };
-  for (const auto& c : cases) EXPECT_TRUE(load(c.first, c.second).empty()) << c.first;
+  for (const auto& c : cases) {
+    std::string err;
+    EXPECT_EQ(load(c.content, c.binary, &err), c.expected) << c.content;
+    const std::string tail = "; this and the following records keep default values\n";
+    EXPECT_EQ(err, c.warning.empty() ? "" : "PATH: record " + c.warning + tail);
+  }
+}
+
+TEST(MeshFileReports, OneFormWithQuotedBytesEscaped) {
+  const auto ply = [](const std::string& format) {
+    return "ply\nformat " + format +
+           " 1.0\nelement vertex 1\nproperty float x\nproperty float y\n" + "property float z\n";
+  };
+  const struct {
+    const char* file;
+    std::string content, expected;  // PATH stands for the file's path
+  } cases[] = {
+      {"k.ply", ply("ascii") + "foo\x1b[2J bar\nend_header\n0 0 0\n",
+       "\nERROR LoadPly: FileFormatError\n"
+       "ERROR LoadPly: PATH: header: unknown header keyword 'foo\\x1B[2J'\n"},
+      // One byte short of the last element's rows.
+      {"e.ply",
+       ply("binary_little_endian") + "element e\x1b 2\nproperty uchar v\nend_header\n" +
+           std::string(13, '\0'),
+       "\nERROR LoadPly: PrematureEndOfFileError\n"
+       "ERROR LoadPly: PATH: data ends inside the 'e\\x1B' rows\n"},
+      {"c.off", "OFF\n3 1 0 \x07\n0 0 0\n",
+       "ERROR LoadOff: PATH: counts line '3 1 0 \\x07' declares more than the file can hold\n"},
+  };
+  ardentis_test::TempDir dir;
+  for (const auto& c : cases) {
+    const std::string path = dir.write(c.file, c.content);
+    vtkPolyData* mesh = nullptr;
+    std::string out =
+        ardentis_test::capture([&] { mesh = Ostrel::Core::Impl::LoadPolyData(path.c_str()); }).out;
+    EXPECT_EQ(mesh, nullptr) << c.file;
+    EXPECT_EQ(out.replace(out.find(path), path.size(), "PATH"), c.expected);
+  }
 }
 
 }  // namespace
