@@ -24,57 +24,45 @@ using namespace ardentis_core_test;
 
 namespace {
 
-Mesh FilterOutput(vtkPolyData* mesh, const CollapseRules& rules) {
+// vtkCleanPolyData's result; with `polygonsOnly`, the run's cleaning as done before the filter
+// could be skipped.
+Mesh FilterOutput(Mesh mesh, const CollapseRules& rules = {}, bool polygonsOnly = false) {
+  if (polygonsOnly) RemoveNotPolysCells(mesh);
   vtkNew<vtkCleanPolyData> cleaner;
   cleaner->SetInputData(mesh);
-  cleaner->SetAbsoluteTolerance(0.0);
   cleaner->PointMergingOn();
+  cleaner->SetAbsoluteTolerance(0.0);
   cleaner->ToleranceIsAbsoluteOn();
   cleaner->SetConvertPolysToLines(rules.polysToLines);
   cleaner->SetConvertLinesToPoints(rules.linesToPoints);
   cleaner->Update();
   Mesh result = Mesh::New();
   result->ShallowCopy(cleaner->GetOutput());
+  if (polygonsOnly) RemoveNotPolysCells(result);
   return result;
 }
 
-// The cleaning of the run as done before the skip existed: polygons only, around the filter.
-Mesh RunFilterOutput(Mesh mesh) {
-  RemoveNotPolysCells(mesh);
-  Mesh result = FilterOutput(mesh, CollapseRules{});
-  RemoveNotPolysCells(result);
-  return result;
+// An array of `count` tuples whose values all differ (below 251 values).
+template <class Array>
+vtkSmartPointer<Array> Filled(const char* name, int components, vtkIdType count) {
+  auto array = vtkSmartPointer<Array>::New();
+  array->SetName(name);
+  array->SetNumberOfComponents(components);
+  for (vtkIdType v = 0; v < count * components; ++v)
+    array->InsertNextValue(typename Array::ValueType((v * 37 + 11) % 251));
+  return array;
 }
 
 void AddData(vtkPolyData* mesh, bool points, bool cells) {
-  vtkNew<vtkUnsignedCharArray> rgb;
-  vtkNew<vtkFloatArray> normals, faceNormals;
-  vtkNew<vtkDoubleArray> scale;
-  vtkNew<vtkIntArray> label;
-  rgb->SetName("RGB");
-  normals->SetName("Normals");
-  scale->SetName("Scale");
-  label->SetName("Label");
-  faceNormals->SetName("FaceNormals");
-  vtkDataArray* triples[] = {rgb, normals, faceNormals};
-  for (vtkDataArray* array : triples) array->SetNumberOfComponents(3);
-  for (vtkIdType i = 0; i < mesh->GetNumberOfPoints(); ++i) {
-    rgb->InsertNextTuple3(i % 256, 255 - i % 256, 7);
-    normals->InsertNextTuple3(0, 0.6 * (i % 2), 0.8);
-    scale->InsertNextValue(0.5 + i);
-  }
-  for (vtkIdType c = 0; c < mesh->GetNumberOfCells(); ++c) {
-    label->InsertNextValue(int(100 + c));
-    faceNormals->InsertNextTuple3(0.8, 0, 0.6 * (c % 3));
-  }
+  const vtkIdType n = mesh->GetNumberOfPoints(), m = mesh->GetNumberOfCells();
   if (points) {
-    mesh->GetPointData()->SetScalars(rgb);
-    mesh->GetPointData()->SetNormals(normals);
-    mesh->GetPointData()->AddArray(scale);
+    mesh->GetPointData()->SetScalars(Filled<vtkUnsignedCharArray>("RGB", 3, n));
+    mesh->GetPointData()->SetNormals(Filled<vtkFloatArray>("Normals", 3, n));
+    mesh->GetPointData()->AddArray(Filled<vtkDoubleArray>("Scale", 1, n));
   }
   if (cells) {
-    mesh->GetCellData()->AddArray(label);
-    mesh->GetCellData()->SetNormals(faceNormals);
+    mesh->GetCellData()->AddArray(Filled<vtkIntArray>("Label", 1, m));
+    mesh->GetCellData()->SetNormals(Filled<vtkFloatArray>("FaceNormals", 3, m));
   }
 }
 
@@ -146,12 +134,8 @@ Mesh RandomCopies(unsigned seed, int pointType) {
   return MeshOf(xyz, triangles, pointType);
 }
 
-Mesh Of(std::vector<double> xyz, std::vector<Ids> cells, int type = VTK_FLOAT) {
-  return MeshOf(xyz, cells, type);
-}
-
 Mesh WithVertexCell() {
-  Mesh mesh = Of(Grid(kCopies), GridWith({{2, 10, 9}}));
+  Mesh mesh = MeshOf(Grid(kCopies), GridWith({{2, 10, 9}}));
   mesh->SetVerts(CellsOf({{8}}));
   return mesh;
 }
@@ -165,31 +149,31 @@ struct Case {
 
 const Case kCases[] = {
     // clang-format off
-    {"clean", true, [] { return Of(Grid(), kGridTriangles); }},
-    {"clean_no_data", true, [] { return Of(Grid(), kGridTriangles); }, false, false},
-    {"copies_shared", true, [] { return Of(Grid(kCopies), GridWith({{2, 10, 9}, {10, 8, 9}, {11, 9, 3}})); }},
-    {"copies_double", true, [] { return Of(Grid(kCopies), GridWith({{2, 10, 9}, {10, 8, 9}}), VTK_DOUBLE); }},
-    {"copy_met_first", true, [] { return Of(Grid(kCopies), {{9, 10, 2}, {0, 1, 4}, {1, 2, 5}, {11, 4, 3}}); }},
-    {"negative_zero_met_first", true, [] { return Of(Grid({0.5, -0.0, -0.0}), {{9, 2, 5}, {0, 1, 4}, {1, 5, 4}}); }},
-    {"zero_met_first", true, [] { return Of(Grid({0.5, -0.0, -0.0}), {{0, 1, 4}, {9, 5, 4}, {1, 2, 5}}); }},
-    {"unused_points_first_middle_last", true, [] { return Of(Grid({7, 7, 7}), {{1, 2, 5}, {4, 5, 8}, {4, 8, 7}}); }},
-    {"unused_copy", true, [] { return Of(Grid(kCopies), kGridTriangles); }},
-    {"collapsed_aab_aba_abb", true, [] { return Of(Grid(kCopies), GridWith({{4, 9, 5}, {5, 4, 9}, {2, 4, 9}})); }},
-    {"collapsed_to_one_point", true, [] { return Of(Grid(kCopies), GridWith({{4, 9, 4}, {0, 11, 0}})); }},
-    {"repeated_ids_without_copies", true, [] { return Of(Grid(), GridWith({{2, 2, 5}, {6, 7, 6}, {8, 8, 8}})); }},
-    {"collapsed_alone_uses_its_points", true, [] { return Of(Grid({3, 3, 3}), GridWith({{9, 9, 9}, {0, 1, 4}})); }},
-    {"only_collapsed_triangles", true, [] { return Of(Grid(kCopies), {{4, 9, 4}, {5, 10, 1}}); }},
-    {"quads_with_copies", true, [] { return Of(Grid(kCopies), {{0, 1, 9, 3}, {1, 2, 5, 4}, {3, 4, 7, 6}, {4, 10, 8, 7}}); }},
+    {"clean", true, [] { return MeshOf(Grid(), kGridTriangles); }},
+    {"clean_no_data", true, [] { return MeshOf(Grid(), kGridTriangles); }, false, false},
+    {"copies_shared", true, [] { return MeshOf(Grid(kCopies), GridWith({{2, 10, 9}, {10, 8, 9}, {11, 9, 3}})); }},
+    {"copies_double", true, [] { return MeshOf(Grid(kCopies), GridWith({{2, 10, 9}, {10, 8, 9}}), VTK_DOUBLE); }},
+    {"copy_met_first", true, [] { return MeshOf(Grid(kCopies), {{9, 10, 2}, {0, 1, 4}, {1, 2, 5}, {11, 4, 3}}); }},
+    {"negative_zero_met_first", true, [] { return MeshOf(Grid({0.5, -0.0, -0.0}), {{9, 2, 5}, {0, 1, 4}, {1, 5, 4}}); }},
+    {"zero_met_first", true, [] { return MeshOf(Grid({0.5, -0.0, -0.0}), {{0, 1, 4}, {9, 5, 4}, {1, 2, 5}}); }},
+    {"unused_points_first_middle_last", true, [] { return MeshOf(Grid({7, 7, 7}), {{1, 2, 5}, {4, 5, 8}, {4, 8, 7}}); }},
+    {"unused_copy", true, [] { return MeshOf(Grid(kCopies), kGridTriangles); }},
+    {"collapsed_aab_aba_abb", true, [] { return MeshOf(Grid(kCopies), GridWith({{4, 9, 5}, {5, 4, 9}, {2, 4, 9}})); }},
+    {"collapsed_to_one_point", true, [] { return MeshOf(Grid(kCopies), GridWith({{4, 9, 4}, {0, 11, 0}})); }},
+    {"repeated_ids_without_copies", true, [] { return MeshOf(Grid(), GridWith({{2, 2, 5}, {6, 7, 6}, {8, 8, 8}})); }},
+    {"collapsed_alone_uses_its_points", true, [] { return MeshOf(Grid({3, 3, 3}), GridWith({{9, 9, 9}, {0, 1, 4}})); }},
+    {"only_collapsed_triangles", true, [] { return MeshOf(Grid(kCopies), {{4, 9, 4}, {5, 10, 1}}); }},
+    {"quads_with_copies", true, [] { return MeshOf(Grid(kCopies), {{0, 1, 9, 3}, {1, 2, 5, 4}, {3, 4, 7, 6}, {4, 10, 8, 7}}); }},
     {"raw_scan", true, [] { return RawScan(12, 30, VTK_FLOAT, 3); }},
     {"raw_scan_double_no_data", true, [] { return RawScan(9, 23, VTK_DOUBLE, 0); }, false, false},
     {"random_copies_1", true, [] { return RandomCopies(1, VTK_FLOAT); }},
     {"random_copies_2", true, [] { return RandomCopies(2, VTK_DOUBLE); }},
     {"random_copies_3", true, [] { return RandomCopies(3, VTK_FLOAT); }, true, false},
     {"random_copies_4", true, [] { return RandomCopies(4, VTK_FLOAT); }, false, true},
-    {"collapsed_quad_to_filter", false, [] { return Of(Grid(kCopies), {{0, 1, 4, 9}, {1, 2, 5, 4}}); }},
-    {"two_id_polygon_to_filter", false, [] { return Of(Grid(), GridWith({{0, 8}})); }},
+    {"collapsed_quad_to_filter", false, [] { return MeshOf(Grid(kCopies), {{0, 1, 4, 9}, {1, 2, 5, 4}}); }},
+    {"two_id_polygon_to_filter", false, [] { return MeshOf(Grid(), GridWith({{0, 8}})); }},
     {"vertex_cell_to_filter", false, WithVertexCell},
-    {"no_cells_to_filter", false, [] { return Of(Grid(), {}); }},
+    {"no_cells_to_filter", false, [] { return MeshOf(Grid(), {}); }},
     // clang-format on
 };
 
@@ -216,13 +200,13 @@ TEST_P(CleanMesh, EqualsTheFilter) {
       if (c.direct) ExpectSameMesh(expected, actual);
     }
   }
-  Mesh expected = RunFilterOutput(Make(c)), actual = Make(c);
+  Mesh expected = FilterOutput(Make(c), {}, true), actual = Make(c);
   CleanPolyData(actual, true, 0.0, true);
   ExpectSameMesh(expected, actual);
   if (expected->GetNumberOfCells() == 0) return;
   actual->DeepCopy(expected);  // now clean, unless points were used by collapsed cells only
   EXPECT_TRUE(CleanWithoutFilter(actual));
-  ExpectSameMesh(RunFilterOutput(expected), actual);
+  ExpectSameMesh(FilterOutput(expected, {}, true), actual);
 }
 
 INSTANTIATE_TEST_SUITE_P(Meshes, CleanMesh, testing::ValuesIn(kCases),
@@ -232,7 +216,7 @@ INSTANTIATE_TEST_SUITE_P(Meshes, CleanMesh, testing::ValuesIn(kCases),
 // the filter turns into lines.
 TEST(CleanMesh, RawScanHasCopiesUnusedPointsAndCollapsingTriangles) {
   Mesh scan = RawScan(12, 30, VTK_FLOAT, 3);
-  Mesh cleaned = FilterOutput(scan, CollapseRules{});
+  Mesh cleaned = FilterOutput(scan);
   EXPECT_EQ(scan->GetNumberOfPoints(), 12 * (30 + 4) + 3);  // four seam columns stored twice
   EXPECT_EQ(cleaned->GetNumberOfPoints(), 12 * 30);
   EXPECT_EQ(cleaned->GetNumberOfLines(), 2 * 4);
@@ -244,11 +228,11 @@ TEST(CleanMesh, RawScanHasCopiesUnusedPointsAndCollapsingTriangles) {
 // its own, whether the cells are only renumbered or some collapse.
 TEST(CleanMesh, CellsSharedWithAnotherMeshStayAsTheyWere) {
   for (const Ids& extra : {Ids{2, 10, 9}, Ids{4, 9, 5}}) {
-    Mesh mesh = Of(Grid(kCopies), GridWith({extra}));
+    Mesh mesh = MeshOf(Grid(kCopies), GridWith({extra}));
     Mesh other = Mesh::New();
     other->ShallowCopy(mesh);
     const Ids before = Flat(other->GetPolys());
-    Mesh expected = RunFilterOutput(mesh);
+    Mesh expected = FilterOutput(mesh, {}, true);
     CleanPolyData(mesh, true, 0.0, true);
     ExpectSameMesh(expected, mesh);
     EXPECT_EQ(Flat(other->GetPolys()), before);
