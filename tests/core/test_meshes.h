@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace ardentis_core_test {
@@ -87,21 +88,26 @@ inline std::string Describe(vtkDataArray* array) {
                      array->GetNumberOfValues() * array->GetDataTypeSize());
 }
 
-// Same points bit for bit, same cells, same arrays and attributes.
+// Same points bit for bit, same cells of every kind, same point and cell arrays and attributes.
 inline void ExpectSameMesh(vtkPolyData* expected, vtkPolyData* actual) {
   ASSERT_NE(actual, nullptr);
   EXPECT_EQ(Describe(expected->GetPoints()->GetData()), Describe(actual->GetPoints()->GetData()));
+  EXPECT_EQ(Flat(expected->GetVerts()), Flat(actual->GetVerts()));
+  EXPECT_EQ(Flat(expected->GetLines()), Flat(actual->GetLines()));
   EXPECT_EQ(Flat(expected->GetPolys()), Flat(actual->GetPolys()));
+  EXPECT_EQ(Flat(expected->GetStrips()), Flat(actual->GetStrips()));
   EXPECT_EQ(expected->GetNumberOfCells(), actual->GetNumberOfCells());
   EXPECT_EQ(expected->GetPolys()->IsStorage64Bit(), actual->GetPolys()->IsStorage64Bit());
-  vtkPointData *want = expected->GetPointData(), *got = actual->GetPointData();
-  ASSERT_EQ(want->GetNumberOfArrays(), got->GetNumberOfArrays());
-  for (int i = 0; i < want->GetNumberOfArrays(); ++i)
-    EXPECT_EQ(Describe(want->GetArray(i)), Describe(got->GetArray(want->GetArrayName(i))));
-  for (int attribute = 0; attribute < vtkDataSetAttributes::NUM_ATTRIBUTES; ++attribute)
-    EXPECT_EQ(Describe(want->GetAttribute(attribute)), Describe(got->GetAttribute(attribute)));
-  EXPECT_EQ(expected->GetCellData()->GetNumberOfArrays(),
-            actual->GetCellData()->GetNumberOfArrays());
+  const std::pair<vtkDataSetAttributes*, vtkDataSetAttributes*> sides[] = {
+      {expected->GetPointData(), actual->GetPointData()},
+      {expected->GetCellData(), actual->GetCellData()}};
+  for (const auto& [want, got] : sides) {
+    ASSERT_EQ(want->GetNumberOfArrays(), got->GetNumberOfArrays());
+    for (int i = 0; i < want->GetNumberOfArrays(); ++i)
+      EXPECT_EQ(Describe(want->GetArray(i)), Describe(got->GetArray(want->GetArrayName(i))));
+    for (int attribute = 0; attribute < vtkDataSetAttributes::NUM_ATTRIBUTES; ++attribute)
+      EXPECT_EQ(Describe(want->GetAttribute(attribute)), Describe(got->GetAttribute(attribute)));
+  }
 }
 
 }  // namespace ardentis_core_test
