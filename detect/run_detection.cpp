@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "config/config_keys.h"
 #include "core/clean_poly_data.h"
 #include "core/io/create_parent_directory.h"
 #include "core/io/load_poly_data.h"
-#include "config/config_keys.h"
 #include "detect/detect_options.h"
 #include "detect/detectors.h"
 #include "detect/keypoint_file.h"
@@ -64,7 +64,8 @@ bool loadModels(const DetectOptions& options, std::vector<MeshToDetect>& models,
   }
   std::vector<double> resolutions;
   mr = measureModels(records.models, resolutions);
-  for (const TestModel& model : records.models) models.push_back({model.meshPath, Mesh(model.mesh)});
+  for (const TestModel& model : records.models)
+    models.push_back({model.meshPath, Mesh(model.mesh)});
   return true;
 }
 
