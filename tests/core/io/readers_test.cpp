@@ -1,10 +1,17 @@
 // LoadPolyData and every reader behind it: the layouts they accept, one report naming the file
-// and the problem for every file they refuse, and no crash on damaged files.
+// and the problem for every file they refuse, and no crash on damaged files. PCD bodies: the
+// same cloud written ascii, binary and binary_compressed by PCL's own converter (an independent
+// writer) loads to the same mesh.
 
 #include <gtest/gtest.h>
 #include <vtkCellArray.h>
 #include <vtkPointData.h>
 #include <vtkUnsignedCharArray.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <sstream>
 
 #include "../test_meshes.h"
 #include "core/io/library_readers.h"
@@ -17,6 +24,8 @@
 #include "support/temp_dir.h"
 
 using namespace ardentis_core_test;
+using ardentis_test::readFile;
+using ardentis_test::TempDir;
 using Ostrel::Core::Impl::LoadPolyData;
 
 namespace {
@@ -43,6 +52,85 @@ const std::string kPcd =
     "0 0 1 2.34639693e-38\n1 0 1 1.18010406e-38\nnan nan nan 0\n"
     "0 1 1 2.34639693e-38\n1 1 1 2.34639693e-38\n2 1 1 2.34639693e-38\n";
 
+const int kWidth = 5, kHeight = 4, kEntries = kWidth * kHeight;
+
+bool IsInvalid(int entry) {
+  return entry == 3 || entry == 12;
+}
+
+// Colour of entry e: red e*10, green 255-e, blue 7.
+std::uint32_t PackedColour(int e) {
+  return static_cast<std::uint32_t>((e * 10) << 16 | (255 - e) << 8 | 7);
+}
+
+// The fields after x y z, all 4-byte values, with their SIZE, TYPE and COUNT.
+struct CloudCase {
+  const char* fields;
+  const char* sizes;
+  const char* types;
+  const char* counts;
+  bool coloured;
+};
+
+const CloudCase kClouds[] = {
+    {"", "", "", "", false},
+    {" rgb", " 4", " U", " 1", true},
+    {" rgba", " 4", " U", " 1", false},
+    {" normal_x normal_y normal_z curvature", " 4 4 4 4", " F F F F", " 1 1 1 1", false}};
+
+// An organised 5 x 4 cloud in PCL's text layout; entries 3 and 12 are NaN points.
+std::string AsciiCloud(const CloudCase& cloud) {
+  std::ostringstream out;
+  out << "VERSION 0.7\nFIELDS x y z" << cloud.fields << "\nSIZE 4 4 4" << cloud.sizes
+      << "\nTYPE F F F" << cloud.types << "\nCOUNT 1 1 1" << cloud.counts << "\nWIDTH " << kWidth
+      << "\nHEIGHT " << kHeight << "\nPOINTS " << kEntries << "\nDATA ascii\n";
+  for (int e = 0; e < kEntries; ++e) {
+    if (IsInvalid(e)) {
+      out << "nan nan nan";
+    } else {
+      out << (e % kWidth) * 0.5 << ' ' << (e / kWidth) * 0.25 << ' ' << 1 + e * 0.125;
+    }
+    // A U field is a packed colour; four F fields a normal and its curvature.
+    if (cloud.types == std::string(" U")) out << ' ' << (PackedColour(e) | 0xFF000000u);
+    if (cloud.types == std::string(" F F F F")) out << " 0 0.6 0.8 " << e * 0.5;
+    out << '\n';
+  }
+  return out.str();
+}
+
+// PCL's converter: mode 0 ascii, 1 binary, 2 binary_compressed.
+std::string Convert(const TempDir& dir, const std::string& in, int mode) {
+  const std::string out = dir.file("c" + std::to_string(mode) + ".pcd");
+  const auto result =
+      ardentis_test::runProcess(PCL_CONVERT_PCD, {in, out, std::to_string(mode)}, dir.path());
+  EXPECT_EQ(result.status, 0) << result.err;
+  return out;
+}
+
+// x y z (and r g b when coloured) of every point, in order.
+std::vector<double> PointsAndColours(vtkPolyData* mesh) {
+  std::vector<double> all;
+  vtkDataArray* rgb = mesh->GetPointData()->GetArray("RGB");
+  for (vtkIdType i = 0; i < mesh->GetNumberOfPoints(); ++i) {
+    for (double v : PointAt(mesh, i)) all.push_back(v);
+    for (int k = 0; rgb && k < 3; ++k) all.push_back(rgb->GetComponent(i, k));
+  }
+  return all;
+}
+
+// What the cloud of AsciiCloud must load to: its valid entries in order.
+std::vector<double> ExpectedPoints(bool coloured) {
+  std::vector<double> all;
+  for (int e = 0; e < kEntries; ++e) {
+    if (IsInvalid(e)) continue;
+    all.insert(all.end(), {(e % kWidth) * 0.5, (e / kWidth) * 0.25, 1 + e * 0.125});
+    const std::uint32_t c = PackedColour(e);
+    if (coloured)
+      all.insert(all.end(), {double(c >> 16), double((c >> 8) & 0xFF), double(c & 0xFF)});
+  }
+  return all;
+}
+
 struct Loaded {
   Mesh mesh;
   std::string said;  // standard output then standard error
@@ -64,7 +152,7 @@ const std::string kPlyHead3 =
 // Extensions in any case; comments, blank and indented lines, extra columns; polygons as
 // written; the organised PCD cloud with its nan entry dropped and its colours decoded.
 TEST(Readers, LoadPolyDataReadsEveryFormat) {
-  ardentis_test::TempDir dir;
+  TempDir dir;
   dir.write("head.tri", kTri);
   dir.write("m.tri", "1.0 2.0 3.0\n2 4 3.7 1");  // incomplete last triples are dropped
   const Ids square = {3, 0, 1, 2, 4, 0, 1, 3, 2}, triangles = {3, 0, 1, 2, 3, 1, 3, 2};
@@ -113,7 +201,7 @@ TEST(Readers, LoadPolyDataReadsEveryFormat) {
 
 // Files that cannot be opened: the loader's fixed message, VTK's own output kept off the console.
 TEST(Readers, MissingFilesGiveTheirMessage) {
-  ardentis_test::TempDir dir;
+  TempDir dir;
   const std::string none = dir.file("none");
   dir.write("n.vert", "0 0 0");
   const std::pair<std::string, std::string> cases[] = {
@@ -136,7 +224,7 @@ TEST(Readers, MissingFilesGiveTheirMessage) {
 // Damage that would make a reader build a broken mesh, read garbage or crash (vtkOBJReader on
 // a face naming a missing texture coordinate); numbers that are not finite.
 TEST(Readers, DamagedFilesAreRefusedNamingFileAndProblem) {
-  ardentis_test::TempDir dir;
+  TempDir dir;
   dir.write("e.vert", "");
   const std::string binary = SquarePly("binary_little_endian"), ply3 = kPlyHead3 + "0 0 0\n1 0 0\n";
   const std::string off = "OFF\n3 1 0\n0 0 0\n1 0 0\n0 1 0\n",
@@ -179,6 +267,9 @@ TEST(Readers, DamagedFilesAreRefusedNamingFileAndProblem) {
 // Damaged copies of small valid files (every truncation, many garbled bytes) must load as
 // null or as a mesh whose cells name existing points: never a crash, hang or memory fault.
 TEST(DamageSweep, TruncatedAndGarbledFilesLoadAsNullOrSoundMesh) {
+  TempDir pcl;
+  std::string packed = readFile(Convert(pcl, pcl.write("in.pcd", AsciiCloud(kClouds[1])), 2));
+  packed.resize(packed.find_last_not_of('\0') + 1);  // PCL's page padding adds nothing
   const struct {
     const char* fileName;  // the file that is damaged
     std::string content;
@@ -194,11 +285,12 @@ TEST(DamageSweep, TruncatedAndGarbledFilesLoadAsNullOrSoundMesh) {
       {"m.vert", kVert, "m.tri", kTri},
       {"m.tri", kTri, "m.vert", kVert},
       {"m.pcd", kPcd, "", ""},
+      {"m.pcd", packed, "", ""},  // binary_compressed by PCL
   };
   // Replacement bytes that turn numbers into text, signs, separators and binary junk.
   const char kGarbage[] = {'x', '-', '9', ' ', '\n', '\xff', '\0'};
   for (const auto& c : cases) {
-    ardentis_test::TempDir dir;
+    TempDir dir;
     if (*c.companionName) dir.write(c.companionName, c.companion);
     std::vector<std::string> damaged;
     for (size_t at = 0; at < c.content.size(); ++at) {
@@ -208,7 +300,7 @@ TEST(DamageSweep, TruncatedAndGarbledFilesLoadAsNullOrSoundMesh) {
     }
     damaged.push_back(c.content);
     for (size_t k = 0; k < damaged.size(); ++k) {
-      Loaded loaded = Load(Ostrel::Core::Impl::LoadPolyData, dir.write(c.fileName, damaged[k]));
+      Loaded loaded = Load(LoadPolyData, dir.write(c.fileName, damaged[k]));
       if (k + 1 == damaged.size()) {
         ASSERT_TRUE(loaded.mesh) << c.fileName << " undamaged";
         EXPECT_GT(loaded.mesh->GetNumberOfCells(), 0) << c.fileName;
@@ -217,6 +309,101 @@ TEST(DamageSweep, TruncatedAndGarbledFilesLoadAsNullOrSoundMesh) {
       }
     }
   }
+}
+
+TEST(PcdBodies, ThreeEncodingsByPclLoadToTheSameMesh) {
+  for (const CloudCase& cloud : kClouds) {
+    TempDir dir;
+    const std::string original = dir.write("in.pcd", AsciiCloud(cloud));
+    Mesh reference = Mesh::Take(LoadPcd(original.c_str()));
+    ASSERT_TRUE(reference) << cloud.fields;
+    // 12 squares of two triangles; a square with one invalid corner keeps one: entry 3 is the
+    // corner of 2 squares, entry 12 of 4.
+    EXPECT_EQ(reference->GetNumberOfPolys(), 2 * 12 - 2 - 4) << cloud.fields;
+    EXPECT_EQ(PointsAndColours(reference), ExpectedPoints(cloud.coloured)) << cloud.fields;
+    for (int mode = 0; mode < 3; ++mode) {
+      SCOPED_TRACE(std::string(cloud.fields) + " mode " + std::to_string(mode));
+      ExpectSameMesh(reference, Mesh::Take(LoadPcd(Convert(dir, original, mode).c_str())));
+    }
+  }
+}
+
+TEST(PcdBodies, PaddingAndDoubleCoordinatesInBinary) {
+  // Entry: 3 padding bytes, x as double, y z float, rgb; 16 bytes of trailing page padding.
+#pragma pack(push, 1)
+  const struct {
+    char padding[3];
+    double x;
+    float y, z;
+    std::uint32_t rgb;
+  } entries[2] = {{"\x7f\x7f", 1.5, 0, -1, 0x00102030u}, {"\x7f\x7f", 2.25, 0.5, -1, 0x00102031u}};
+#pragma pack(pop)
+  TempDir dir;
+  const std::string path =
+      dir.write("p.pcd",
+                "FIELDS _ x y z rgb\nSIZE 1 8 4 4 4\nTYPE U F F F U\nCOUNT 3 1 1 1 1\nWIDTH 2\n"
+                "HEIGHT 1\nPOINTS 2\nDATA binary\n" +
+                    std::string(reinterpret_cast<const char*>(entries), sizeof entries) +
+                    std::string(16, '\0'));
+  Mesh mesh = Mesh::Take(LoadPcd(path.c_str()));
+  ASSERT_TRUE(mesh);
+  EXPECT_EQ(PointsAndColours(mesh),
+            (std::vector<double>{1.5, 0, -1, 0x10, 0x20, 0x30, 2.25, 0.5, -1, 0x10, 0x20, 0x31}));
+}
+
+// Damaged bodies are refused with the loader's one line; no damage to a compressed file crashes.
+TEST(PcdBodies, DamagedBinaryFilesAreRefused) {
+  TempDir dir;
+  const std::string original = dir.write("in.pcd", AsciiCloud(kClouds[1]));
+  const std::string binary = readFile(Convert(dir, original, 1));
+  const std::string packed = readFile(Convert(dir, original, 2));
+  const size_t body = packed.find("DATA binary_compressed\n") + 23;
+  const size_t binaryBody = binary.find("DATA binary\n") + 12;
+  // The body opens with its compressed and uncompressed sizes, 4 bytes each.
+  const auto withWord = [&](size_t at, std::uint32_t word) {
+    std::string damaged = packed;
+    std::memcpy(&damaged[at], &word, 4);
+    return damaged;
+  };
+  std::uint32_t compressed = 0;
+  std::memcpy(&compressed, &packed[body], 4);
+  std::string garbled = packed;
+  garbled[body + 8] = '\x1f';  // a literal run longer than the data
+  const std::string header = "FIELDS x y z\nWIDTH 1\nHEIGHT 1\nPOINTS 1\n";
+  const float xyz[3] = {1, NAN, 2};
+  const std::string nanY(reinterpret_cast<const char*>(xyz), 12);
+  const struct {
+    std::string content;
+    const char* problem;
+  } cases[] = {
+      {binary.substr(0, binaryBody + 20 * 16 - 1), "20 entries cannot fit in the file"},
+      {packed.substr(0, body + 6), "compressed body has no sizes"},
+      {withWord(body, std::uint32_t(packed.size())), "is past the end of the file"},
+      {withWord(body + 4, 20 * 16 + 4),
+       "uncompressed size 324 is not WIDTH x HEIGHT entries of 16 bytes"},
+      {withWord(body + 4, 20 * 16 - 4), "uncompressed size 316 is not"},
+      {garbled, "compressed body is damaged"},
+      {header + "SIZE 4 4\nDATA binary\n" + nanY, "SIZE line has 2 values for 3 fields"},
+      {header + "TYPE F I F\nDATA binary\n" + nanY, "field y is not a float of 4 or 8 bytes"},
+      {header + "COUNT 1 1 2\nDATA binary\n" + nanY + nanY, "field z has a COUNT other than 1"},
+      {header + "SIZE 4 3 4\nDATA binary\n" + nanY, "SIZE value 3 is not 1, 2, 4 or 8"},
+      {"FIELDS x z\nWIDTH 1\nHEIGHT 1\nPOINTS 1\nDATA ascii\n1 2\n", "FIELDS has no y field"},
+      {header + "DATA binary\n" + nanY, "entry does not hold three finite numbers 1"},
+  };
+  // The loader's one line naming the file and the problem, and no mesh.
+  for (const auto& c : cases) {
+    const std::string path = dir.write("bad.pcd", c.content);
+    vtkPolyData* mesh = nullptr;
+    const std::string out = ardentis_test::capture([&] { mesh = LoadPcd(path.c_str()); }).out;
+    EXPECT_EQ(Mesh::Take(mesh), nullptr) << c.problem;
+    EXPECT_EQ(out.rfind("ERROR LoadPcd: " + path + ": ", 0), 0u) << out;
+    EXPECT_NE(out.find(c.problem), std::string::npos) << out;
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1) << out;
+  }
+  // Every shorter compressed size is refused: an LZF stream cut between its instructions
+  // decodes to fewer bytes.
+  for (std::uint32_t size = 0; size < compressed; ++size)
+    EXPECT_FALSE(Load(LoadPcd, dir.write("s.pcd", withWord(body, size))).mesh) << size;
 }
 
 }  // namespace
