@@ -1,10 +1,11 @@
 // LoadPolyData and every reader behind it: the layouts they accept, one report naming the file
 // and the problem for every file they refuse, and no crash on damaged files. PCD bodies: the
 // same cloud written ascii, binary and binary_compressed by PCL's own converter (an independent
-// writer) loads to the same mesh.
+// writer) loads to the same mesh. The direct binary PLY reader builds the mesh vtkPLYReader builds.
 
 #include <gtest/gtest.h>
 #include <vtkCellArray.h>
+#include <vtkPLYReader.h>
 #include <vtkPointData.h>
 #include <vtkUnsignedCharArray.h>
 
@@ -15,10 +16,9 @@
 
 #include "../test_meshes.h"
 #include "core/io/library_readers.h"
-#include "core/io/load_off.h"
 #include "core/io/load_pcd.h"
 #include "core/io/load_poly_data.h"
-#include "core/io/load_vert_tri.h"
+#include "core/io/ply_direct_reader.h"
 #include "support/ply_file.h"
 #include "support/run_process.h"
 #include "support/temp_dir.h"
@@ -27,6 +27,7 @@ using namespace ardentis_core_test;
 using ardentis_test::readFile;
 using ardentis_test::TempDir;
 using Ostrel::Core::Impl::LoadPolyData;
+using Ostrel::Core::Impl::ReadSimpleBinaryPly;
 
 namespace {
 
@@ -131,6 +132,20 @@ std::vector<double> ExpectedPoints(bool coloured) {
   return all;
 }
 
+// Five vertices (0.1 is one coordinate a float does not hold exactly) with the given vertex
+// properties, and triangles, quadrilaterals, an empty face element or none.
+ardentis_test::PlyMesh Layout(bool doubles, bool normals, int colours, int faces = 3) {
+  ardentis_test::PlyMesh mesh{{{0, 0, 0}, {1, 0, 0.1}, {1, 1, -2.5}, {0, 1, 1e-3}, {2, 0.5, 3}},
+                              {{0, 1, 2}, {0, 2, 3}, {4, 3, 2}},
+                              doubles,
+                              normals,
+                              colours,
+                              faces >= 0};
+  if (faces == 4) mesh.faces = {{0, 1, 2, 3}, {1, 4, 3, 2}};
+  if (faces <= 0) mesh.faces.clear();
+  return mesh;
+}
+
 struct Loaded {
   Mesh mesh;
   std::string said;  // standard output then standard error
@@ -144,10 +159,6 @@ Loaded Load(Loader loader, const std::string& path) {
   loaded.said = printed.out + printed.err;
   return loaded;
 }
-
-const std::string kPlyHead3 =
-    "ply\nformat ascii 1.0\nelement vertex 3\nproperty float x\nproperty float y\n"
-    "property float z\nelement face 1\nproperty list uchar int vertex_indices\nend_header\n";
 
 // Extensions in any case; comments, blank and indented lines, extra columns; polygons as
 // written; the organised PCD cloud with its nan entry dropped and its colours decoded.
@@ -226,7 +237,7 @@ TEST(Readers, MissingFilesGiveTheirMessage) {
 TEST(Readers, DamagedFilesAreRefusedNamingFileAndProblem) {
   TempDir dir;
   dir.write("e.vert", "");
-  const std::string binary = SquarePly("binary_little_endian"), ply3 = kPlyHead3 + "0 0 0\n1 0 0\n";
+  const std::string binary = SquarePly("binary_little_endian");
   const std::string off = "OFF\n3 1 0\n0 0 0\n1 0 0\n0 1 0\n",
                     pcd = "HEIGHT 1\nPOINTS 1\nDATA ascii\n";
   const std::string vtk =
@@ -239,9 +250,9 @@ TEST(Readers, DamagedFilesAreRefusedNamingFileAndProblem) {
       // clang-format off
       {"bad.ply", "", "not a PLY file"},
       {"bad.ply", binary.substr(0, binary.size() - 1), "PrematureEndOfFileError"},
-      {"bad.ply", ply3 + "0 1 0\n3 0 1 3\n", "vertex that does not exist"},
+      {"bad.ply", ardentis_test::plyFile({{{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 3}}}), "vertex that does not exist"},
       {"bad.ply", "ply\nformat ascii 1.0\nelement point 1\nproperty float x\nend_header\n0\n", "no vertex element"},
-      {"bad.ply", ply3 + "nan 1 0\n3 0 1 2\n", "vertex 2 has a coordinate that is not a finite number"},
+      {"bad.ply", ardentis_test::plyFile({{{0, 0, 0}, {1, 0, 0}, {NAN, 1, 0}}, {{0, 1, 2}}}), "vertex 2 has a coordinate that is not a finite number"},
       {"bad.vtk", vtk + "POLYGONS 1 4\n3 0 1 7\n", "FileFormatError"},
       {"bad.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nv 1 1 0.5\nvn 0 0 1\nf 1 2/3\nf 2 4 3\n", "damaged file"},
       {"bad.off", "", "file ends before its counts line"},
@@ -404,6 +415,55 @@ TEST(PcdBodies, DamagedBinaryFilesAreRefused) {
   // decodes to fewer bytes.
   for (std::uint32_t size = 0; size < compressed; ++size)
     EXPECT_FALSE(Load(LoadPcd, dir.write("s.pcd", withWord(body, size))).mesh) << size;
+}
+
+TEST(DirectPlyReader, BuildsTheMeshVtkPlyReaderBuilds) {
+  const ardentis_test::PlyMesh layouts[] = {
+      Layout(false, false, 0),     Layout(false, false, 3),   Layout(false, false, 4),
+      Layout(false, true, 0),      Layout(false, true, 3, 4), Layout(true, false, 3),
+      Layout(false, false, 3, -1), Layout(false, true, 0, 0),
+  };
+  TempDir dir;
+  for (const auto& layout : layouts) {
+    SCOPED_TRACE(&layout - layouts);
+    const std::string binary =
+        dir.write("binary.ply", ardentis_test::plyFile(layout, "binary_little_endian"));
+    vtkNew<vtkPLYReader> reader;
+    reader->SetFileName(binary.c_str());
+    reader->Update();
+    Mesh direct = Mesh::Take(ReadSimpleBinaryPly(binary.c_str()));
+    ASSERT_NE(direct, nullptr) << "the binary file should take the direct road";
+    {
+      SCOPED_TRACE("direct reader");
+      ExpectSameMesh(reader->GetOutput(), direct);
+    }
+    SCOPED_TRACE("LoadPly");
+    ExpectSameMesh(reader->GetOutput(), Mesh::Take(LoadPly(binary.c_str())));
+  }
+}
+
+// Files the direct reader must hand to the general road (which reports damage itself).
+TEST(DirectPlyReader, LeavesOtherLayoutsAndDamageToTheGeneralRoad) {
+  TempDir dir;
+  const std::string good = ardentis_test::plyFile(Layout(false, false, 0), "binary_little_endian");
+  const size_t body = good.find("end_header\n") + 11;
+  std::string badId = good;
+  badId[badId.size() - 4] = 9;  // last id of the last face: vertex 9 of 5
+  std::string twoIds = good;
+  twoIds[body + 5 * 12] = 2;  // first face claims two ids
+  const std::string files[] = {
+      good.substr(0, good.size() - 1),
+      badId,
+      twoIds,
+      ardentis_test::plyFile(Layout(false, false, 0), "binary_big_endian"),
+      std::string(good).replace(good.find("uchar int"), 9, "uchar short"),
+      std::string(good).replace(good.find("end_header"), 0, "element edge 0\nproperty int v1\n"),
+  };
+  for (const std::string& content : files) {
+    const std::string path = dir.write("other.ply", content);
+    EXPECT_EQ(ReadSimpleBinaryPly(path.c_str()), nullptr) << content.substr(0, 120);
+  }
+  EXPECT_EQ(ReadSimpleBinaryPly(dir.file("missing.ply").c_str()), nullptr);
 }
 
 }  // namespace
