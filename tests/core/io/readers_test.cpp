@@ -4,9 +4,7 @@
 // writer) loads to the same mesh. The direct binary PLY reader builds the mesh vtkPLYReader builds.
 
 #include <gtest/gtest.h>
-#include <vtkCellArray.h>
 #include <vtkPLYReader.h>
-#include <vtkPointData.h>
 #include <vtkUnsignedCharArray.h>
 
 #include <cmath>
@@ -135,15 +133,15 @@ std::vector<double> ExpectedPoints(bool coloured) {
 // Five vertices (0.1 is one coordinate a float does not hold exactly) with the given vertex
 // properties, and triangles, quadrilaterals, an empty face element or none.
 ardentis_test::PlyMesh Layout(bool doubles, bool normals, int colours, int faces = 3) {
-  ardentis_test::PlyMesh mesh{{{0, 0, 0}, {1, 0, 0.1}, {1, 1, -2.5}, {0, 1, 1e-3}, {2, 0.5, 3}},
-                              {{0, 1, 2}, {0, 2, 3}, {4, 3, 2}},
-                              doubles,
-                              normals,
-                              colours,
-                              faces >= 0};
-  if (faces == 4) mesh.faces = {{0, 1, 2, 3}, {1, 4, 3, 2}};
-  if (faces <= 0) mesh.faces.clear();
-  return mesh;
+  std::vector<std::vector<int>> polygons = {{0, 1, 2}, {0, 2, 3}, {4, 3, 2}};
+  if (faces == 4) polygons = {{0, 1, 2, 3}, {1, 4, 3, 2}};
+  if (faces <= 0) polygons.clear();
+  return {{{0, 0, 0}, {1, 0, 0.1}, {1, 1, -2.5}, {0, 1, 1e-3}, {2, 0.5, 3}},
+          polygons,
+          doubles,
+          normals,
+          colours,
+          faces >= 0};
 }
 
 struct Loaded {
@@ -319,27 +317,26 @@ TEST(DamageSweep, TruncatedAndGarbledFilesLoadAsNullOrSoundMesh) {
   std::string packed = readFile(Convert(pcl, pcl.write("in.pcd", AsciiCloud(kClouds[1])), 2));
   packed.resize(packed.find_last_not_of('\0') + 1);  // PCL's page padding adds nothing
   const struct {
-    const char* fileName;  // the file that is damaged
+    const char* fileName;  // the file that is damaged; m.vert and m.tri stay beside it
     std::string content;
-    const char* companionName;  // the other file of a VERT/TRI pair
-    std::string companion;
   } cases[] = {
-      {"m.ply", SquarePly(), "", ""},
-      {"m.ply", SquarePly("binary_little_endian"), "", ""},
-      {"m.ply", SquarePly("binary_big_endian"), "", ""},
-      {"m.obj", kObj, "", ""},
-      {"m.vtk", kVtk, "", ""},
-      {"m.off", kOff, "", ""},
-      {"m.vert", kVert, "m.tri", kTri},
-      {"m.tri", kTri, "m.vert", kVert},
-      {"m.pcd", kPcd, "", ""},
-      {"m.pcd", packed, "", ""},  // binary_compressed by PCL
+      {"m.ply", SquarePly()},
+      {"m.ply", SquarePly("binary_little_endian")},
+      {"m.ply", SquarePly("binary_big_endian")},
+      {"m.obj", kObj},
+      {"m.vtk", kVtk},
+      {"m.off", kOff},
+      {"m.vert", kVert},
+      {"m.tri", kTri},
+      {"m.pcd", kPcd},
+      {"m.pcd", packed},  // binary_compressed by PCL
   };
   // Replacement bytes that turn numbers into text, signs, separators and binary junk.
   const char kGarbage[] = {'x', '-', '9', ' ', '\n', '\xff', '\0'};
   for (const auto& c : cases) {
     TempDir dir;
-    if (*c.companionName) dir.write(c.companionName, c.companion);
+    dir.write("m.vert", kVert);
+    dir.write("m.tri", kTri);
     std::vector<std::string> damaged;
     for (size_t at = 0; at < c.content.size(); ++at) {
       damaged.push_back(c.content.substr(0, at));
