@@ -194,12 +194,11 @@ TEST(Readers, LoadPolyDataReadsEveryFormat) {
     EXPECT_EQ(loaded.mesh->GetNumberOfPoints(), f.file[0] == 'c' ? 5 : 4);
     EXPECT_EQ(loaded.mesh->GetPoint(2)[1], 1.0);
   }
-  Loaded pcd = Load(LoadPolyData, dir.file("c.Pcd"));
-  auto* rgb = vtkUnsignedCharArray::SafeDownCast(pcd.mesh->GetPointData()->GetScalars());
-  ASSERT_NE(rgb, nullptr);
-  EXPECT_STREQ(rgb->GetName(), "RGB");
-  EXPECT_EQ(std::vector<int>(rgb->GetPointer(0), rgb->GetPointer(3 * 5)),
-            (std::vector<int>{255, 128, 0, 128, 128, 128, 255, 128, 0, 255, 128, 0, 255, 128, 0}));
+  const Mesh pcd = Load(LoadPolyData, dir.file("c.Pcd")).mesh;
+  EXPECT_TRUE(vtkUnsignedCharArray::SafeDownCast(pcd->GetPointData()->GetScalars()));
+  EXPECT_EQ(PointsAndColours(pcd),
+            (std::vector<double>{0,   0, 1, 255, 128, 0,   1,   0, 1, 128, 128, 128, 0,   1, 1, 255,
+                                 128, 0, 1, 1,   1,   255, 128, 0, 2, 1,   1,   255, 128, 0}));
   for (const char* path : {"scans.old/mesh", "a.ply.gz", "mesh.", "mesh.plyx", "no_dot_at_all"}) {
     Loaded loaded = Load(LoadPolyData, path);
     EXPECT_FALSE(loaded.mesh);
@@ -237,10 +236,6 @@ TEST(Readers, DamagedFilesAreRefusedNamingFileAndProblem) {
   TempDir dir;
   dir.write("e.vert", "");
   const std::string binaryPly = SquarePly("binary_little_endian");
-  const std::string off = "OFF\n3 1 0\n0 0 0\n1 0 0\n0 1 0\n",
-                    pcd = "HEIGHT 1\nPOINTS 1\nDATA ascii\n";
-  const std::string vtk =
-      "# vtk DataFile Version 3.0\nt\nASCII\nDATASET POLYDATA\nPOINTS 3 float\n0 0 0 1 0 0 0 1 0\n";
   const std::string original = dir.write("in.pcd", AsciiCloud(kClouds[1]));
   const std::string binary = readFile(Convert(dir, original, 1));
   const std::string packed = readFile(Convert(dir, original, 2));
@@ -270,16 +265,16 @@ TEST(Readers, DamagedFilesAreRefusedNamingFileAndProblem) {
       {"bad.ply", ardentis_test::plyFile({{{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 3}}}), "'face' row 1 refers to a vertex that does not exist"},
       {"bad.ply", "ply\nformat ascii 1.0\nelement point 1\nproperty float x\nend_header\n0\n", "no vertex element"},
       {"bad.ply", ardentis_test::plyFile({{{0, 0, 0}, {1, 0, 0}, {NAN, 1, 0}}, {{0, 1, 2}}}), "vertex 2 has a coordinate that is not a finite number"},
-      {"bad.vtk", vtk + "POLYGONS 1 4\n3 0 1 7\n", "POLYGONS section is damaged"},
+      {"bad.vtk", kVtk.substr(0, kVtk.find("3 0 1 2")) + "3 0 1 7\n3 1 3 2\n", "POLYGONS section is damaged"},
       {"bad.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nv 1 1 0.5\nvn 0 0 1\nf 1 2/3\nf 2 4 3\n", "the reader fails on this damaged file"},
       {"bad.off", "", "file ends before its counts line"},
       {"bad.off", "OFF\n2000000000 0 0\n0 0 0\n", "counts line '2000000000 0 0' declares more than the file can hold"},
       {"bad.off", "OFF\n-3 1 0\n", "negative counts"},
-      {"bad.off", off + "3 0 1 3\n", "face 1 refers to vertex 3 of 3"},
+      {"bad.off", "OFF\n3 1 0\n0 0 0\n1 0 0\n0 1 0\n3 0 1 3\n", "face 1 refers to vertex 3 of 3"},
       {"bad.off", "OFF\n3 1 0\n0 0 0\n1 0 0\n0 1e39 0\n3 0 1 2\n", "vertex 2 has a coordinate that is not a finite number"},
       {"e.tri", "0.5 0.5 0.5", "triangle 1 names vertex 0.5"},  // id 0 of no vertices
       {"bad.pcd", "WIDTH 1\nPOINTS 1\nDATA ascii\n1 2 3\n", "header has no HEIGHT line"},
-      {"bad.pcd", "WIDTH 2\n" + pcd + "1 2 3\n4 5 6\n", "more valid entries than POINTS"},
+      {"bad.pcd", "WIDTH 2\nHEIGHT 1\nPOINTS 1\nDATA ascii\n1 2 3\n4 5 6\n", "more valid entries than POINTS"},
       {"bad.pcd", binary.substr(0, binaryBody + 20 * 16 - 1), "WIDTH x HEIGHT = 20 entries cannot fit in the file"},
       {"bad.pcd", packed.substr(0, body + 6), "compressed body has no sizes"},
       {"bad.pcd", withWord(body, std::uint32_t(packed.size())), "compressed size 4096 is past the end of the file"},
@@ -337,20 +332,15 @@ TEST(DamageSweep, TruncatedAndGarbledFilesLoadAsNullOrSoundMesh) {
     TempDir dir;
     dir.write("m.vert", kVert);
     dir.write("m.tri", kTri);
-    std::vector<std::string> damaged;
+    const Mesh sound = Load(LoadPolyData, dir.write(c.fileName, c.content)).mesh;
+    ASSERT_TRUE(sound && sound->GetNumberOfCells() > 0) << c.fileName << " undamaged";
     for (size_t at = 0; at < c.content.size(); ++at) {
-      damaged.push_back(c.content.substr(0, at));
+      std::vector<std::string> damaged = {c.content.substr(0, at)};
       for (char garbage : kGarbage)
         damaged.push_back(std::string(c.content).replace(at, 1, 1, garbage));
-    }
-    damaged.push_back(c.content);
-    for (size_t k = 0; k < damaged.size(); ++k) {
-      Loaded loaded = Load(LoadPolyData, dir.write(c.fileName, damaged[k]));
-      if (k + 1 == damaged.size()) {
-        ASSERT_TRUE(loaded.mesh) << c.fileName << " undamaged";
-        EXPECT_GT(loaded.mesh->GetNumberOfCells(), 0) << c.fileName;
-      } else if (loaded.mesh) {
-        EXPECT_TRUE(CellIdsInRange(loaded.mesh)) << c.content << " damaged as case " << k;
+      for (const std::string& bytes : damaged) {
+        const Mesh mesh = Load(LoadPolyData, dir.write(c.fileName, bytes)).mesh;
+        EXPECT_TRUE(!mesh || CellIdsInRange(mesh)) << c.content << " damaged at " << at;
       }
     }
   }
@@ -375,22 +365,19 @@ TEST(PcdBodies, ThreeEncodingsByPclLoadToTheSameMesh) {
 
 TEST(PcdBodies, PaddingAndDoubleCoordinatesInBinary) {
   // Entry: 3 padding bytes, x as double, y z float, rgb; 16 bytes of trailing page padding.
-#pragma pack(push, 1)
-  const struct {
-    char padding[3];
-    double x;
-    float y, z;
-    std::uint32_t rgb;
-  } entries[2] = {{"\x7f\x7f", 1.5, 0, -1, 0x00102030u}, {"\x7f\x7f", 2.25, 0.5, -1, 0x00102031u}};
-#pragma pack(pop)
+  std::string file =
+      "FIELDS _ x y z rgb\nSIZE 1 8 4 4 4\nTYPE U F F F U\nCOUNT 3 1 1 1 1\nWIDTH 2\nHEIGHT 1\n"
+      "POINTS 2\nDATA binary\n";
+  const auto put = [&](auto v) { file.append(reinterpret_cast<const char*>(&v), sizeof v); };
+  for (int e = 0; e < 2; ++e) {
+    file += "\x7f\x7f\x7f";
+    put(1.5 + 0.75 * e);  // x
+    put(0.5f * e);
+    put(-1.0f);
+    put(0x102030u + e);  // rgb
+  }
   TempDir dir;
-  const std::string path =
-      dir.write("p.pcd",
-                "FIELDS _ x y z rgb\nSIZE 1 8 4 4 4\nTYPE U F F F U\nCOUNT 3 1 1 1 1\nWIDTH 2\n"
-                "HEIGHT 1\nPOINTS 2\nDATA binary\n" +
-                    std::string(reinterpret_cast<const char*>(entries), sizeof entries) +
-                    std::string(16, '\0'));
-  Mesh mesh = Mesh::Take(LoadPcd(path.c_str()));
+  const Mesh mesh = Mesh::Take(LoadPcd(dir.write("p.pcd", file + std::string(16, '\0')).c_str()));
   ASSERT_TRUE(mesh);
   EXPECT_EQ(PointsAndColours(mesh),
             (std::vector<double>{1.5, 0, -1, 0x10, 0x20, 0x30, 2.25, 0.5, -1, 0x10, 0x20, 0x31}));
@@ -410,13 +397,8 @@ TEST(DirectPlyReader, BuildsTheMeshVtkPlyReaderBuilds) {
     vtkNew<vtkPLYReader> reader;
     reader->SetFileName(binary.c_str());
     reader->Update();
-    Mesh direct = Mesh::Take(ReadSimpleBinaryPly(binary.c_str()));
-    ASSERT_NE(direct, nullptr) << "the binary file should take the direct road";
-    {
-      SCOPED_TRACE("direct reader");
-      ExpectSameMesh(reader->GetOutput(), direct);
-    }
-    SCOPED_TRACE("LoadPly");
+    // LoadPly returns what the direct reader builds when it takes the file.
+    ASSERT_NE(Mesh::Take(ReadSimpleBinaryPly(binary.c_str())), nullptr) << "not the direct road";
     ExpectSameMesh(reader->GetOutput(), Mesh::Take(LoadPly(binary.c_str())));
   }
 }
@@ -442,7 +424,6 @@ TEST(DirectPlyReader, LeavesOtherLayoutsAndDamageToTheGeneralRoad) {
     const std::string path = dir.write("other.ply", content);
     EXPECT_EQ(ReadSimpleBinaryPly(path.c_str()), nullptr) << content.substr(0, 120);
   }
-  EXPECT_EQ(ReadSimpleBinaryPly(dir.file("missing.ply").c_str()), nullptr);
 }
 
 }  // namespace
