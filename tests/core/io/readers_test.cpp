@@ -53,21 +53,14 @@ const std::string kPcd =
 
 const int kWidth = 5, kHeight = 4, kEntries = kWidth * kHeight;
 
-bool IsInvalid(int entry) {
-  return entry == 3 || entry == 12;
-}
+const auto IsInvalid = [](int entry) { return entry == 3 || entry == 12; };
 
 // Colour of entry e: red e*10, green 255-e, blue 7.
-std::uint32_t PackedColour(int e) {
-  return static_cast<std::uint32_t>((e * 10) << 16 | (255 - e) << 8 | 7);
-}
+const auto PackedColour = [](int e) { return std::uint32_t((e * 10) << 16 | (255 - e) << 8 | 7); };
 
 // The fields after x y z, all 4-byte values, with their SIZE, TYPE and COUNT.
 struct CloudCase {
-  const char* fields;
-  const char* sizes;
-  const char* types;
-  const char* counts;
+  const char *fields, *sizes, *types, *counts;
   bool coloured;
 };
 
@@ -123,9 +116,7 @@ std::vector<double> ExpectedPoints(bool coloured) {
   for (int e = 0; e < kEntries; ++e) {
     if (IsInvalid(e)) continue;
     all.insert(all.end(), {(e % kWidth) * 0.5, (e / kWidth) * 0.25, 1 + e * 0.125});
-    const std::uint32_t c = PackedColour(e);
-    if (coloured)
-      all.insert(all.end(), {double(c >> 16), double((c >> 8) & 0xFF), double(c & 0xFF)});
+    if (coloured) all.insert(all.end(), {e * 10.0, 255.0 - e, 7.0});
   }
   return all;
 }
@@ -151,11 +142,9 @@ struct Loaded {
 
 template <class Loader>
 Loaded Load(Loader loader, const std::string& path) {
-  Loaded loaded;
-  const auto printed =
-      ardentis_test::capture([&] { loaded.mesh = Mesh::Take(loader(path.c_str())); });
-  loaded.said = printed.out + printed.err;
-  return loaded;
+  Mesh mesh;
+  const auto printed = ardentis_test::capture([&] { mesh = Mesh::Take(loader(path.c_str())); });
+  return {mesh, printed.out + printed.err};
 }
 
 // Extensions in any case; comments, blank and indented lines, extra columns; polygons as
@@ -352,8 +341,7 @@ TEST(PcdBodies, ThreeEncodingsByPclLoadToTheSameMesh) {
     const std::string original = dir.write("in.pcd", AsciiCloud(cloud));
     Mesh reference = Mesh::Take(LoadPcd(original.c_str()));
     ASSERT_TRUE(reference) << cloud.fields;
-    // 12 squares of two triangles; a square with one invalid corner keeps one: entry 3 is the
-    // corner of 2 squares, entry 12 of 4.
+    // 12 squares of 2 triangles; one with an invalid corner keeps 1: entry 3 is in 2, 12 in 4.
     EXPECT_EQ(reference->GetNumberOfPolys(), 2 * 12 - 2 - 4) << cloud.fields;
     EXPECT_EQ(PointsAndColours(reference), ExpectedPoints(cloud.coloured)) << cloud.fields;
     for (int mode = 0; mode < 3; ++mode) {
