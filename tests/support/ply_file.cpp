@@ -1,7 +1,5 @@
 #include "support/ply_file.h"
 
-#include <cstdint>
-#include <cstring>
 #include <sstream>
 
 namespace ardentis_test {
@@ -11,13 +9,9 @@ std::string plyFile(const PlyMesh& mesh, const std::string& format) {
   const int endian = format == "ascii" ? 0 : format == "binary_big_endian" ? 2 : 1;
   out.precision(17);
   const auto put = [&](auto value, bool last = false) {
-    if (endian == 0) {
-      out << +value << (last ? '\n' : ' ');
-      return;
-    }
-    char bytes[sizeof value];
-    std::memcpy(bytes, &value, sizeof value);
-    for (size_t i = 0; i < sizeof value; ++i)
+    const char* bytes = reinterpret_cast<const char*>(&value);
+    if (endian == 0) out << +value << (last ? '\n' : ' ');
+    for (size_t i = 0; endian != 0 && i < sizeof value; ++i)
       out.put(bytes[endian == 2 ? sizeof value - 1 - i : i]);
   };
   out << "ply\nformat " << format << " 1.0\ncomment written by a test\nelement vertex "
@@ -39,7 +33,7 @@ std::string plyFile(const PlyMesh& mesh, const std::string& format) {
   }
   for (const auto& face : mesh.faces) {
     put(static_cast<unsigned char>(face.size()));
-    for (size_t k = 0; k < face.size(); ++k) put(std::int32_t(face[k]), k + 1 == face.size());
+    for (size_t k = 0; k < face.size(); ++k) put(face[k], k + 1 == face.size());
   }
   return out.str();
 }

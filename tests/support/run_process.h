@@ -18,7 +18,9 @@ ProcessResult runProcess(const std::string& program, const std::vector<std::stri
                          const std::string& workingDir);
 
 // Runs the built ardentis binary.
-ProcessResult runArdentis(const std::vector<std::string>& args, const std::string& workingDir);
+inline ProcessResult runArdentis(const std::vector<std::string>& args, const std::string& dir) {
+  return runProcess(ARDENTIS_BINARY, args, dir);
+}
 
 // What `action` writes on standard output and standard error (status stays -1).
 ProcessResult capture(const std::function<void()>& action);
