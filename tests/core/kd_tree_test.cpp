@@ -27,8 +27,7 @@ Ids Sorted(vtkIdList* list) {
   return ids;
 }
 
-// Queries inside the cloud's unit box, outside it and several box sizes away, in every form,
-// and queries by the ids of the cloud's points, against a brute-force search.
+// Queries inside, near and far from the cloud, by position and by point id, against brute force.
 TEST(KdTree, EveryQueryFormMatchesBruteForce) {
   const int count = 3000;
   std::mt19937 random(11);
