@@ -11,7 +11,6 @@
 #include <vtkPolyData.h>
 #include <vtkSmartPointer.h>
 
-#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
@@ -92,11 +91,9 @@ inline std::string Describe(vtkDataArray* array) {
 inline void ExpectSameMesh(vtkPolyData* expected, vtkPolyData* actual) {
   ASSERT_NE(actual, nullptr);
   EXPECT_EQ(Describe(expected->GetPoints()->GetData()), Describe(actual->GetPoints()->GetData()));
-  EXPECT_EQ(Flat(expected->GetVerts()), Flat(actual->GetVerts()));
-  EXPECT_EQ(Flat(expected->GetLines()), Flat(actual->GetLines()));
-  EXPECT_EQ(Flat(expected->GetPolys()), Flat(actual->GetPolys()));
-  EXPECT_EQ(Flat(expected->GetStrips()), Flat(actual->GetStrips()));
-  EXPECT_EQ(expected->GetNumberOfCells(), actual->GetNumberOfCells());
+  for (auto cells : {&vtkPolyData::GetVerts, &vtkPolyData::GetLines, &vtkPolyData::GetPolys,
+                     &vtkPolyData::GetStrips})
+    EXPECT_EQ(Flat((expected->*cells)()), Flat((actual->*cells)()));
   EXPECT_EQ(expected->GetPolys()->IsStorage64Bit(), actual->GetPolys()->IsStorage64Bit());
   const std::pair<vtkDataSetAttributes*, vtkDataSetAttributes*> sides[] = {
       {expected->GetPointData(), actual->GetPointData()},

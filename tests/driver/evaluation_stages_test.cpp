@@ -1,5 +1,5 @@
-// The evaluation stages one by one: mesh paths, decimation, repeatability, the results table.
-// Ground-truth files are read end to end in run_evaluation_test.
+// The evaluation stages one by one: decimation, repeatability, the results table. Mesh paths
+// and ground-truth files are read end to end in run_evaluation_test.
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -32,28 +32,6 @@ using Ostrel::LocalFeatures::Impl::Feature3D;
 
 namespace {
 
-TEST(MeshPathWithNoise, InsertsTheSuffixBeforeTheLastDotOfTheConfiguredName) {
-  const char* cases[][3] = {
-      {"scenes/s1.ply", "0.1", "./data/scenes/s1_0.1.ply"},
-      {"mo\"dels/m1.p\"ly", "1e-05", "./data/models/m1_1e-05.ply"},
-      {"a.b.ply", "0", "./data/a.b_0.ply"},
-      {"models/m1", "0", "./data/models/m1_0"},  // never lands in the "./data/" prefix
-  };
-  for (const auto& c : cases) EXPECT_EQ(meshPathWithNoise(c[0], c[1]), c[2]);
-}
-
-// A key the configuration stage should have caught is reported, not thrown.
-TEST(LoadModelsAndGroundTruth, MissingKeyIsReportedNotThrown) {
-  po::variables_map vm;
-  vm.insert({"MODELS.NUMBER", po::variable_value(boost::any(1), false)});
-  std::vector<TestModel> models;
-  bool loaded = true;
-  EXPECT_EQ(
-      ardentis_test::capture([&] { loaded = loadModelsAndGroundTruth(vm, models); }).out,
-      "Loading ground truth...\nMissing value for MODELS.MODEL_0 in the test configuration\n");
-  EXPECT_FALSE(loaded);
-}
-
 // A flat side x side grid of unit squares, two triangles each.
 vtkPolyData* grid(int side) {
   std::vector<float> points;
@@ -67,23 +45,22 @@ vtkPolyData* grid(int side) {
                                             unsigned(triangles.size() / 3));
 }
 
-po::variables_map options(int maxVertexes, int radius = 10, double repeatabilityTh = 2.0) {
+po::variables_map options(int maxVertexes) {
   po::variables_map vm;
   vm.insert({"maxVertexesInDataset", po::variable_value(boost::any(maxVertexes), false)});
-  vm.insert({"radius", po::variable_value(boost::any(radius), false)});
-  vm.insert({"repeatabilityTh", po::variable_value(boost::any(repeatabilityTh), false)});
+  vm.insert({"radius", po::variable_value(boost::any(10), false)});
+  vm.insert({"repeatabilityTh", po::variable_value(boost::any(2.0), false)});
   return vm;
 }
 
-// Targets keep the same fraction, rounded half up. Models at the maximum level stay unchanged
-// copies; the scene is reduced to about half.
+// Targets keep the fraction, rounded half up; a model at the maximum level stays as it is.
 TEST(DecimationDeathTest, TargetsStagesAndTheMissingParameter) {
   const int cases[][4] = {{601, 1000, 500, 301},  {2000, 1000, 500, 1000}, {1, 1000, 500, 1},
                           {600, 1000, 1000, 600}, {600, 1000, 2000, 1200}, {600, 0, 500, 600}};
   for (const auto& c : cases) EXPECT_EQ(decimationTarget(c[0], c[1], c[2]), c[3]) << c[0];
-  std::vector<TestModel> models(2);
+  std::vector<TestModel> models(1);
   TestModel scene;
-  std::tie(models[0].mesh, models[1].mesh, scene.mesh) = std::tuple(grid(21), grid(5), grid(21));
+  std::tie(models[0].mesh, scene.mesh) = std::tuple(grid(21), grid(21));
   // No positive maximum ends the run: checked before VTK's filter starts any thread, so that
   // the death tests fork a process of one thread.
   for (int maxVertexes : {0, -1}) {
@@ -98,31 +75,30 @@ TEST(DecimationDeathTest, TargetsStagesAndTheMissingParameter) {
                             decimateScene(vm, scene, 500);
                           }).out;
   const double r0 = compute_mesh_resolution(models[0].mesh);
-  const double r1 = compute_mesh_resolution(models[1].mesh);
   const long scenePoints = long(scene.mesh->GetNumberOfPoints());
   EXPECT_LT(scenePoints, 300);
   EXPECT_EQ(models[0].mesh->GetNumberOfPolys(), 800);  // an unchanged copy
   char expected[1024];
   std::snprintf(expected, sizeof expected,
                 "Decimation   Vertexes and Mesh resolution after decimation: 441,  %f\n"
-                "   Vertexes and Mesh resolution after decimation: 25,  %f\n"
                 "\n   Mean mesh resolution after decimation: %f\ndone.\n\n"
                 "Scene decimation.\nVertexes and Mesh resolution after decimation: %ld, %lf.\n"
                 "done.\n\n",
-                r0, r1, (r0 + r1) / 2, scenePoints, compute_mesh_resolution(scene.mesh));
+                r0, r0, scenePoints, compute_mesh_resolution(scene.mesh));
   EXPECT_EQ(out, expected);
-  EXPECT_DOUBLE_EQ(mean, (r0 + r1) / 2);
-  for (auto* mesh : {models[0].mesh, models[1].mesh, scene.mesh}) mesh->Delete();
+  EXPECT_EQ(mean, r0);
+  for (auto* mesh : {models[0].mesh, scene.mesh}) mesh->Delete();
 }
 
 const float kNaN = std::numeric_limits<float>::quiet_NaN();
-const float kInf = std::numeric_limits<float>::infinity();
 
-// One model keypoint against one scene keypoint, over a scene of vertices (0,0,0), (5,0,0),
-// (100,1,0); with m² = v² = 1, or v² = 4 when decimated, or no scene mesh (or an empty one).
-// Every model is rotated by the identity; the second one has no keypoints and still gets its
-// block, of zeros. A scene without points is said once on standard error, naming it.
+// One model keypoint against one scene keypoint over scene vertices (0,0,0), (5,0,0), (100,1,0),
+// m² = v² = 1 (v² = 4 when decimated); a second model without keypoints gets a block of zeros.
 TEST(Repeatability, OneKeypointCountsAndScaleScore) {
+  const std::string noPoints =
+      "Scene ./data/s1_0.1.ply has no points to test visibility against: every model keypoint "
+      "counts as occluded\n";
+  const float sceneVertices[] = {0, 0, 0, 5, 0, 0, 100, 1, 0};
   const struct {
     const char* what;
     Feature3D model, scene;  // x y z scale
@@ -133,13 +109,10 @@ TEST(Repeatability, OneKeypointCountsAndScaleScore) {
   } cases[] = {
       // clang-format off
       {"beyond the visibility radius", {0, 1.001f, 0, 1}, {0, 0, 0, 1}, 0, 0, 0},
-      {"scene keypoint too far", {0, 0, 0, 1}, {5, 0, 0, 1}, 1, 0, 0.0},
-      {"model 1, scene 2", {5, 0, 0, 1}, {5, 0, 0, 2}, 1, 1, 0.125},
       {"model 0", {5, 0, 0, 0}, {5, 0, 0, 1}, 1, 1, 0.0},
       {"model scale NaN", {5, 0, 0, kNaN}, {5, 0, 0, 1}, 1, 1, 0.0},
       {"scene scale NaN", {5, 0, 0, 1}, {5, 0, 0, kNaN}, 1, 1, 0.0},
       {"NaN coordinate", {kNaN, 0, 0, 1}, {0, 0, 0, 1}, 0, 0, 0.0},
-      {"infinite coordinate", {0, kInf, 0, 1}, {0, 0, 0, 1}, 0, 0, 0.0},
       {"visible only at the decimated radius", {0, 1.5f, 0, 1}, {0, 0, 0, 1}, 1, 0, 0.0, 500},
       {"hidden at the model radius", {0, 1.5f, 0, 1}, {0, 0, 0, 1}, 0, 0, 0.0, -1},
       {"scene mesh without points", {0, 0, 0, 1}, {0, 0, 0, 1}, 0, 0, 0.0, -1, 0},
@@ -148,14 +121,13 @@ TEST(Repeatability, OneKeypointCountsAndScaleScore) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    const float sceneVertices[] = {0, 0, 0, 5, 0, 0, 100, 1, 0};
     Feature3D model = c.model, scene = c.scene;
-    std::vector<TestModel> models(2, TestModel{});
+    std::vector<TestModel> models(2);
     models[0].rotation[0] = models[0].rotation[4] = models[0].rotation[8] = 1;
     std::tie(models[0].keypoints, models[0].numKeypoints) = std::tuple(&model, 1);
     TestModel sceneRecord;
-    std::tie(sceneRecord.meshPath, sceneRecord.noiseSigma) = std::tuple("./data/s1_0.1.ply", 0.1);
-    std::tie(sceneRecord.keypoints, sceneRecord.numKeypoints) = std::tuple(&scene, 1);
+    std::tie(sceneRecord.meshPath, sceneRecord.keypoints, sceneRecord.numKeypoints) =
+        std::tuple("./data/s1_0.1.ply", &scene, 1);
     if (c.sceneVertices >= 0)
       sceneRecord.mesh =
           Ostrel::Core::Impl::CreatePolyData(sceneVertices, c.sceneVertices, nullptr, nullptr, 0);
@@ -170,9 +142,7 @@ TEST(Repeatability, OneKeypointCountsAndScaleScore) {
     EXPECT_NE(printed.out.find("Keypoints of the model[1]: 0\nKeypoints of the model[1] present "
                                "in the scene: 0\n"),
               std::string::npos);
-    EXPECT_EQ(printed.err.find("./data/s1_0.1.ply") != std::string::npos, c.sceneVertices <= 0);
-    EXPECT_EQ(std::count(printed.err.begin(), printed.err.end(), '\n'),
-              c.sceneVertices > 0 ? 0 : 1);
+    EXPECT_EQ(printed.err, c.sceneVertices > 0 ? "" : noPoints);
   }
 }
 
@@ -203,22 +173,10 @@ void writeTable(TableTester& tester, std::vector<std::string> names = {"m1"}) {
   writeResultsTable(tester, vm, models, scene, results);
 }
 
-std::vector<std::string> filesIn(const std::string& dir) {
-  std::set<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(dir))
-    names.insert(entry.path().filename().string());
-  return {names.begin(), names.end()};
-}
-
-// Existing lines are kept and a last line gets its line end. A new table's header and rows are
-// checked end to end in run_evaluation_test.
-TEST(ResultsTable, AppendsRowsAfterTheLastLine) {
-  ardentis_test::TempDir dir;
-  TableTester tester(dir.write("DET.csv", "first\n\nlast without end"));
-  EXPECT_EQ(ardentis_test::capture([&] { writeTable(tester); }).out, "writing xls file..\n");
-  EXPECT_EQ(readFile(tester.table),
-            "first\n\nlast without end\nm1;0.1;10;40;30.5;2;100;80;500;s1_0.1\n");
-  EXPECT_EQ(filesIn(dir.path()), (std::vector<std::string>{"DET.csv", "DET.csv.lock"}));
+void expectTableAndLockOnly(const std::string& dir) {  // no temporary file left behind
+  namespace fs = std::filesystem;
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 2);
+  EXPECT_TRUE(fs::exists(dir + "/DET.csv.lock"));
 }
 
 // A file size limit makes the new table's write fail part way, as a full disk would.
@@ -230,18 +188,22 @@ void writeWithFileSizeLimit(TableTester& tester, std::size_t bytes) {
   std::exit(0);
 }
 
-TEST(ResultsTableDeathTest, FailedWriteNamesThePathAndKeepsTheOldTable) {
+// A failed write keeps the old table whole; a later one keeps its lines and ends its last one.
+// A new table's header and rows are checked end to end in run_evaluation_test.
+TEST(ResultsTableDeathTest, FailedWriteKeepsTheOldTableAndAWriteAppends) {
   ardentis_test::TempDir dir;
-  const std::string old = std::string(200, 'h') + "\nold;row\n";  // room for the message
+  const std::string old = std::string(200, 'h') + "\n\nold;row";  // room for the message
   TableTester tester(dir.write("DET.csv", old));
   EXPECT_EXIT(writeWithFileSizeLimit(tester, old.size()), testing::ExitedWithCode(0),
               "^Cannot write results table .*/DET\\.csv: [^\n]*\n$");
   EXPECT_EQ(readFile(tester.table), old);
-  EXPECT_EQ(filesIn(dir.path()), (std::vector<std::string>{"DET.csv", "DET.csv.lock"}));
+  ardentis_test::capture([&] { writeTable(tester); });
+  EXPECT_EQ(readFile(tester.table), old + "\nm1;0.1;10;40;30.5;2;100;80;500;s1_0.1\n");
+  expectTableAndLockOnly(dir.path());
 }
 
 TEST(ResultsTable, ConcurrentRunsKeepEveryRowAndOneHeader) {
-  constexpr int kWriters = 16, kRunsEach = 3;
+  constexpr int kWriters = 24;
   ardentis_test::TempDir dir;
   TableTester tester(dir.file("DET.csv"));
   std::vector<pid_t> writers;
@@ -250,10 +212,8 @@ TEST(ResultsTable, ConcurrentRunsKeepEveryRowAndOneHeader) {
     ASSERT_GE(pid, 0);
     if (pid == 0) {
       dup2(open("/dev/null", O_WRONLY), STDOUT_FILENO);
-      for (int r = 0; r < kRunsEach; ++r) {
-        const std::string id = "w" + std::to_string(w) + "r" + std::to_string(r);
-        writeTable(tester, {id + "a", id + "b", id + "c", id + "d"});
-      }
+      const std::string id = "w" + std::to_string(w);
+      writeTable(tester, {id + "a", id + "b", id + "c", id + "d"});
       _exit(0);
     }
     writers.push_back(pid);
@@ -269,8 +229,8 @@ TEST(ResultsTable, ConcurrentRunsKeepEveryRowAndOneHeader) {
   EXPECT_EQ(line.rfind(";Sigma noise;", 0), 0u);
   std::set<std::string> rows;  // the row names; a second header would add ""
   while (std::getline(table, line)) rows.insert(line.substr(0, line.find(';')));
-  EXPECT_EQ(rows.size(), std::size_t(kWriters * kRunsEach * 4));
-  EXPECT_EQ(filesIn(dir.path()), (std::vector<std::string>{"DET.csv", "DET.csv.lock"}));
+  EXPECT_EQ(rows.size(), std::size_t(kWriters * 4));
+  expectTableAndLockOnly(dir.path());
 }
 
 }  // namespace

@@ -43,28 +43,25 @@ class EvaluationRun : public testing::Test {
   void SetUp() override {
     dir.write("test.ini",
               "[SCENE]\nPATH = scenes/s1.ply\n[MODELS]\nNUMBER = 2\n"
-              "MODEL_0 = models/m1.ply\nMODEL_0_GROUNDTRUTH = gt/m1.txt\n"
+              "MODEL_0 = models/m.1.ply\nMODEL_0_GROUNDTRUTH = gt/m1.txt\n"
               "MODEL_1 = \"models/m2.ply\"\nMODEL_1_GROUNDTRUTH = \"gt/m2.txt\"\n");
     // Every model is one 3-4-5 triangle (resolution exactly 4), so with -t 0.25 both radii are 1.
     const std::string model =
         ardentis_test::plyFile({{{0, 0, 0}, {3, 0, 0}, {0, 4, 0}}, {{0, 1, 2}}});
-    dir.write("data/models/m1_0.ply", model);
+    dir.write("data/models/m.1_0.ply", model);  // the noise goes before the last dot
     dir.write("data/models/m2_0.ply", model);
     dir.write("data/gt/m1.txt", "0\t-1 0 100 1 0 0 0 0 0 1 0\n");  // any layout of twelve numbers
     dir.write("data/gt/m2.txt", kPose + "0 0 0 1\n");
     ardentis_test::PlyMesh scene;
+    std::vector<std::pair<Point, double>> sceneKeypoints;
     for (int k = 0; k < 6; ++k) {
       scene.points.insert(scene.points.end(), {corner(k), {20.0 * k + 3, 0, 0}, {20.0 * k, -4, 0}});
       scene.faces.push_back({3 * k, 3 * k + 1, 3 * k + 2});
+      sceneKeypoints.push_back({corner(k), std::array{1.5, 1.0, 1.0, 2.0, 1.0, 0.0}[k]});
     }
     dir.write("data/scenes/s1_0.1.ply", ardentis_test::plyFile(scene));
-    dir.write("feats/DET_R-6_s1_0.1.feat", keypointFile({{corner(0), 1.5},
-                                                         {corner(1), 1},
-                                                         {corner(2), 1},
-                                                         {corner(3), 2},
-                                                         {corner(4), 1},
-                                                         {corner(5), 0}}));
-    dir.write("feats/DET_R-6_m1_0.feat",
+    dir.write("feats/DET_R-6_s1_0.1.feat", keypointFile(sceneKeypoints));
+    dir.write("feats/DET_R-6_m.1_0.feat",
               keypointFile({{modelPointFor(corner(0)), 1.5},     // repeatable, equal scales: 1
                             {modelPointFor(corner(1, 1)), 1},    // both distances exactly 1: 0
                             {modelPointFor(corner(2)), 2},       // scales 2 and 1: 0.125
@@ -76,9 +73,10 @@ class EvaluationRun : public testing::Test {
                             {modelPointFor({50, 50, 0}), 1}}));  // far from the scene
   }
 
-  ardentis_test::ProcessResult run(std::vector<std::string> extra = {"--detectorID", "DET"}) {
-    std::vector<std::string> args = {"-C",      "test.ini", "-S",   "feats", "-O",
-                                     "results", "-t",       "0.25", "-r",    "6"};
+  ardentis_test::ProcessResult run(std::vector<std::string> extra = {"--detectorID", "DET", "-r",
+                                                                     "6"}) {
+    std::vector<std::string> args = {"-C", "test.ini", "-S", "feats",
+                                     "-O", "results",  "-t", "0.25"};
     args.insert(args.end(), extra.begin(), extra.end());
     return ardentis_test::runArdentis(args, dir.path());
   }
@@ -118,7 +116,7 @@ TEST_F(EvaluationRun, PrintsEveryStageAndTheModelBlocks) {
             "Current Noise:0.100000\nModel 1 scaleRepeatability :0.000000\n\n"
             "writing xls file..\n");
   EXPECT_EQ(table(), kHeader +
-                         "m1_0;0.1;6;5;1.25;0.25;6;5;6;s1_0.1\n"
+                         "m.1_0;0.1;6;5;1.25;0.25;6;5;6;s1_0.1\n"
                          "m2_0;0.1;6;0;0;0.25;2;1;6;s1_0.1\n");
 }
 
@@ -129,6 +127,7 @@ TEST_F(EvaluationRun, FailuresEndWithTheirStatusAndLeaveNoTable) {
   const std::string noDetector =
       "To read keypoints from files, you must specify a valid "
       "detector name  with the option --detectorID\n";
+  const std::string noRadius = "Cannot open file feats/DET_m.1_0.feat\n";  // -r -1 or 0: no R-
   const struct {
     const char* file;     // file to remove or rewrite
     const char* content;  // nullptr: remove it
@@ -141,8 +140,8 @@ TEST_F(EvaluationRun, FailuresEndWithTheirStatusAndLeaveNoTable) {
        "\n   Mean models' resolution: 0.000000\ndone.\n\nRead keypoints from file\nNo decimation.\n"
        "Computing model keypoints\ndone.\n\n", ""},
       {"test.ini", nullptr, {}, 255, "Problems opening config file test.ini\n", ""},
-      {"test.ini", "[SCENE]\nPATH = s.ply\n[MODELS]\nNUMBER = 1\nMODEL_0 = models/m1.off\n"
-       "MODEL_0_GROUNDTRUTH = gt/m1.txt\n", {}, 254, "Error opening file: ./data/models/m1_0.off\n", ""},
+      {"test.ini", "[SCENE]\nPATH = s.ply\n[MODELS]\nNUMBER = 1\nMODEL_0 = mo\"dels/m1\n"
+       "MODEL_0_GROUNDTRUTH = gt/m1.txt\n", {}, 254, "Error opening file: ./data/models/m1_0\n", ""},
       {"data/models/m2_0.ply", nullptr, {}, 254, "Error opening file: ./data/models/m2_0.ply\n", ""},
       {"data/gt/m2.txt", nullptr, {}, 254, "Error opening file: \"gt/m2.txt\"\n", ""},
       {"data/gt/m1.txt", "1 0 0 0\n0 1 0 0\n", {}, 254, "Error opening file: gt/m1.txt\n", ""},
@@ -150,7 +149,9 @@ TEST_F(EvaluationRun, FailuresEndWithTheirStatusAndLeaveNoTable) {
       {"data/scenes/s1_0.1.ply", nullptr, {}, 255, "   ./data/scenes/s1_0.1.ply" + noScene, ""},
       {"data/scenes/s1_1e-05.ply", nullptr, {"--detectorID", "DET", "-n", "0.00001"}, 255,
        "   ./data/scenes/s1_1e-05.ply" + noScene, ""},
-      {"feats/unused", nullptr, {"--detectorID", "YourDetectorName"}, 156,
+      {"feats/unused", nullptr, {"--detectorID", "DET"}, 156, "", noRadius},
+      {"feats/unused", nullptr, {"--detectorID", "DET", "-r", "0"}, 156, "", noRadius},
+      {"feats/unused", nullptr, {"-r", "6"}, 156,
        "Read keypoints from file\n", noDetector},
       {"feats/DET_R-6_m2_0.feat", nullptr, {}, 156, " > model 0: 6\n",
        "Cannot open file feats/DET_R-6_m2_0.feat\n"},
@@ -159,11 +160,10 @@ TEST_F(EvaluationRun, FailuresEndWithTheirStatusAndLeaveNoTable) {
   for (const auto& c : cases) {
     SetUp();
     std::filesystem::remove_all(dir.file("results"));
-    if (c.content) {
+    if (c.content)
       dir.write(c.file, c.content);
-    } else {
+    else
       std::filesystem::remove(dir.file(c.file));
-    }
     const auto result = c.args.empty() ? run() : run(c.args);
     EXPECT_EQ(result.status, c.status) << c.file;
     EXPECT_NE(result.out.find(c.outPart), std::string::npos) << result.out;

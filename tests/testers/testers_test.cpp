@@ -1,7 +1,5 @@
-// Keypoint files: their naming after detector, radius and mesh, both forms, and what damaged
-// input is told about. A text file whose records stop parsing keeps its count and defaults and
-// says where on the error stream; a refused mesh file is reported in the loaders' one form, with
-// the bytes quoted from the file escaped.
+// Keypoint files: their names, both forms, and the warning on damage; refused mesh files are
+// reported in the loaders' one form, with the bytes quoted from the file escaped.
 
 #include <gtest/gtest.h>
 
@@ -18,27 +16,6 @@ using Ostrel::LocalFeatures::Impl::Feature3D;
 using Fields = std::vector<float>;  // x y z scale index score frame[9]
 
 namespace {
-
-TEST(FromFileTester, NamesFilesAfterDetectorRadiusAndMesh) {
-  ardentis_test::TempDir dir;
-  std::string savingPath = dir.file("feats");
-  const struct {
-    int radius;
-    const char *meshPath, *givenName, *name, *fileName;
-  } cases[] = {// clang-format off
-      {-1, "./data/bunny_0.ply", "", "bunny_0", "DET_bunny_0.feat"}, {0, "a.b/c", "", "c", "DET_c.feat"},
-      {6, "dir\\win.ply", "", "win", "DET_R-6_win.feat"}, {6, "a.b.c.ply", "", "a.b.c", "DET_R-6_a.b.c.feat"},
-      {-1, "x.ply", "chosen", "chosen", "DET_chosen.feat"}};  // clang-format on
-  for (const auto& c : cases) {
-    dir.write(std::string("feats/") + c.fileName, "1\n4 5 6 1 -1 0\n");
-    TestModel model;
-    std::tie(model.meshPath, model.name) = std::tuple(c.meshPath, c.givenName);
-    FromFileTester("DET", savingPath, 1.0, c.radius).extract(model);
-    std::unique_ptr<Feature3D[]> owned(model.keypoints);
-    EXPECT_EQ(model.name, c.name);
-    EXPECT_EQ(model.numKeypoints, 1) << c.fileName;
-  }
-}
 
 // Little-endian file: the count, then the records' fields (the index an integer).
 std::string binaryFile(std::int32_t count, const std::vector<Fields>& records) {
@@ -76,8 +53,7 @@ std::vector<Fields> load(const std::string& content, bool binary, std::string* e
   return records;
 }
 
-// Text records, the warning on damage, binary records; every file that holds no usable count
-// reads as unreadable: result 0, no array.
+// Text and binary records, the warning on damage; no usable count reads as 0, with no array.
 TEST(KeypointFile, RecordsInBothFormsAndTheWarningOnDamage) {
   const auto text = [](Fields six) { return six.resize(15, 0.0f), six; };    // frame left at zero
   const Fields R = text({1, 2, 3, 4, 5, 6}), D = text({0, 0, 0, 0, -1, 0});  // D: defaults
@@ -91,23 +67,19 @@ TEST(KeypointFile, RecordsInBothFormsAndTheWarningOnDamage) {
   } cases[] = {
       // clang-format off
       // Values after the sixth end the record's line, whatever they are.
-      {"2\n1 2 3 4 5 6 9 9\n1 2 3 4 5 6", {R, R}, ""},
-      {"2 1 2 3 4 5 6 junk 3.5\n1 2 3 4 5 6\n", {R, R}, ""},
-      {"1 1.5e1 -2 3 0.5 4 0.75\n", {text({15, -2, 3, 0.5, 4, 0.75})}, ""},
+      {"2 1 2 3 4 5 6 junk 3.5\n1 2 3 4 5 6 9 9", {R, R}, ""},
       {"2\n1 2 3 4 5 6\n1 2 3\n", {R, text({1, 2, 3, 0, -1, 0})}, "2 of 2: the file ends here"},
       {"4\n1 2 3 4 5 6\n", {R, D, D, D}, "2 of 4: the file ends here"},
       {"2\n1 2 3 4 x 6\n1 2 3 4 5 6\n", {text({1, 2, 3, 4, -1, 0}), D}, "1 of 2: cannot read \"x\""},
       {"3\n1 2 3 4 5 6\nnan 0 0 1 0 0\n1 1 1 1 1 1\n", {R, D, D}, "2 of 3: cannot read \"nan\""},
-      {"2\n1 2 3 4 5 inf\n", {text({1, 2, 3, 4, 5, 0}), D}, "1 of 2: cannot read \"inf\""},
       {"1\n0 0 0 1 99999999999 0\n", {text({0, 0, 0, 1, -1, 0})}, "1 of 1: cannot read \"99999999999\""},
       {"1\n1e999 0 0 1 0 0\n", {D}, "1 of 1: cannot read \"1e999\""},
       {"1\n1 2 \x1b[31m\\ 4 5 6\n", {text({1, 2, 0, 0, -1, 0})}, "1 of 1: cannot read \"\\x1B[31m\\x5C\""},
       {"1\n" + std::string(60, 'w') + "\n", {D}, "1 of 1: cannot read \"" + std::string(40, 'w') + "\""},
       {binaryFile(2, records), records, "", true},
       {"0\n", {}, ""}, {"", {}, ""}, {"keypoints\n1 2 3 4 5 6\n", {}, ""}, {"-3\n1 2 3 4 5 6\n", {}, ""},
-      {"2000000000\n1 2 3 4 5 6\n", {}, ""},  // count above the file size
-      {"99999999999\n1 2 3 4 5 6\n", {}, ""}, {binaryFile(0, {}), {}, "", true}, {"", {}, "", true},
-      {std::string(3, '\1'), {}, "", true}, {binaryFile(-1, {}), {}, "", true},
+      {"2000000000\n1 2 3 4 5 6\n", {}, ""}, {"99999999999\n1 2 3 4 5 6\n", {}, ""},  // above the size
+      {binaryFile(0, {}), {}, "", true}, {std::string(3, '\1'), {}, "", true}, {binaryFile(-1, {}), {}, "", true},
       {binaryFile(0x7fffffff, {}), {}, "", true},
       {binaryFile(2, {R}) + std::string(59, '\0'), {}, "", true},  // second record one byte short
       // clang-format on
@@ -121,21 +93,19 @@ TEST(KeypointFile, RecordsInBothFormsAndTheWarningOnDamage) {
 }
 
 TEST(MeshFileReports, OneFormWithQuotedBytesEscaped) {
-  const auto ply = [](const std::string& format) {
-    return "ply\nformat " + format +
-           " 1.0\nelement vertex 1\nproperty float x\nproperty float y\n" + "property float z\n";
-  };
+  const std::string xyz =
+      " 1.0\nelement vertex 1\nproperty float x\nproperty float y\nproperty float z\n";
   const struct {
     const char* file;
     std::string content, expected;  // PATH stands for the file's path
   } cases[] = {
-      {"k.ply", ply("ascii") + "foo\x1b[2J bar\nend_header\n0 0 0\n",
+      {"k.ply", "ply\nformat ascii" + xyz + "foo\x1b[2J bar\nend_header\n0 0 0\n",
        "\nERROR LoadPly: FileFormatError\n"
        "ERROR LoadPly: PATH: header: unknown header keyword 'foo\\x1B[2J'\n"},
       // One byte short of the last element's rows.
       {"e.ply",
-       ply("binary_little_endian") + "element e\x1b 2\nproperty uchar v\nend_header\n" +
-           std::string(13, '\0'),
+       "ply\nformat binary_little_endian" + xyz +
+           "element e\x1b 2\nproperty uchar v\nend_header\n" + std::string(13, '\0'),
        "\nERROR LoadPly: PrematureEndOfFileError\n"
        "ERROR LoadPly: PATH: data ends inside the 'e\\x1B' rows\n"},
       {"c.off", "OFF\n3 1 0 \x07\n0 0 0\n",
