@@ -1,3 +1,5 @@
 #include "driver/run_evaluation.h"
 
-int main(int argc, char** argv) { return runEvaluation(argc, argv); }
+int main(int argc, char** argv) {
+  return runEvaluation(argc, argv);
+}
