@@ -400,6 +400,8 @@ TEST(DirectPlyReader, LeavesOtherLayoutsAndDamageToTheGeneralRoad) {
   badId[badId.size() - 4] = 9;  // last id of the last face: vertex 9 of 5
   std::string twoIds = good;
   twoIds[body + 5 * 12] = 2;  // first face claims two ids
+  const std::string normals =
+      ardentis_test::plyFile(Layout(false, true, 0), "binary_little_endian");
   const std::string files[] = {
       good.substr(0, good.size() - 1),
       badId,
@@ -407,6 +409,8 @@ TEST(DirectPlyReader, LeavesOtherLayoutsAndDamageToTheGeneralRoad) {
       ardentis_test::plyFile(Layout(false, false, 0), "binary_big_endian"),
       std::string(good).replace(good.find("uchar int"), 9, "uchar short"),
       std::string(good).replace(good.find("end_header"), 0, "element edge 0\nproperty int v1\n"),
+      // Three floats after x y z that are not named as normals.
+      std::string(normals).replace(normals.find("float nx"), 8, "float qx"),
   };
   for (const std::string& content : files) {
     const std::string path = dir.write("other.ply", content);
