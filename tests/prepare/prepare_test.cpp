@@ -287,6 +287,7 @@ TEST(PrepareRefusals, BadLevelsModelsOptionsAndInputsWriteNothing) {
   TempDir dir;
   WriteNoiseTest(dir, 8);
   dir.write("b.ini", "[SCENE]\nPATH = scenes/scene.ply\n");
+  dir.write("p.ini", "[SCENE]\nPATH = s.ply\nline %invalid_line%\n");
   dir.write("o.ini",
             "[SCENE]\nPATH = scenes/other.ply\n[MODELS]\nNUMBER = 1\nMODEL_0 = models/ball.ply\n");
   dir.write("bad.pcd", "WIDTH 1\nHEIGHT 1\nPOINTS 1\nDATA binary\n");
@@ -303,6 +304,9 @@ TEST(PrepareRefusals, BadLevelsModelsOptionsAndInputsWriteNothing) {
       {{"noise", "-C", "b.ini", "-n", "0.1"}, 1, "no models to measure: give --resolution"},
       {{"noise", "-C", "b.ini", "-n", "1", "--resolution", "0"}, 2, "--resolution must be > 0"},
       {{"noise", "-C", "none.ini", "-n", "0.1"}, 1, "none.ini: cannot open the test configuration"},
+      {{"noise", "-C", "p.ini", "-n", "1"},
+       1,
+       "p.ini: it holds a %...% placeholder such as %value%"},
       {{"noise", "-C", "o.ini", "-n", "1"}, 1, "cannot read the scene ./data/scenes/other_0.ply"},
       {{"noise", "-C", "t.ini"}, 2, "the option '--sigmaSceneNoise' is required but missing"},
       {{"scene", "-o", "o", "--model", m, "--model", m}, 1, "two models are named ball_0"},
