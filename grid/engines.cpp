@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 
@@ -77,17 +78,25 @@ int queuedTasks(const std::string& ids) {
   return count;
 }
 
-// Polls once a second. A controller that is briefly busy is retried; after a minute of failed
-// queries the jobs are taken as finished (or purged) and whatever they left is merged.
+// Polls once a second. A controller that does not answer is retried (each failed query may
+// itself take its timeout); after a minute without an answer the wait ends with a message and
+// whatever the jobs left is merged, the missing tasks reported as such.
 void waitForSlurm(const std::string& ids) {
-  int last = -1;
-  for (int failures = 0; failures < 60; ::sleep(1)) {
+  using Clock = std::chrono::steady_clock;
+  Clock::time_point lastAnswer = Clock::now();
+  for (int last = -1;; ::sleep(1)) {
     const int queued = queuedTasks(ids);
-    failures = queued < 0 ? failures + 1 : 0;
     if (queued == 0) break;
-    if (queued > 0 && queued != last) std::printf("slurm: %d tasks queued or running\n", queued);
+    if (queued < 0) {
+      if (Clock::now() - lastAnswer < std::chrono::minutes(1)) continue;
+      std::printf("slurm: squeue gave no answer for a minute; jobs %s left unwatched\n",
+                  ids.c_str());
+      return;
+    }
+    lastAnswer = Clock::now();
+    if (queued != last) std::printf("slurm: %d tasks queued or running\n", queued);
     std::fflush(stdout);
-    if (queued > 0) last = queued;
+    last = queued;
   }
   std::printf("slurm: jobs %s finished\n", ids.c_str());
 }

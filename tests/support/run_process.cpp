@@ -2,18 +2,45 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <stdexcept>
+#include <thread>
 
 #include "support/temp_dir.h"
 
 namespace ardentis_test {
 
+namespace {
+
+// The raw wait status of `pid`; with a time limit, its process group is killed when time is up.
+int waitForChild(pid_t pid, int timeoutSeconds, bool& timedOut) {
+  int raw = 0;
+  if (timeoutSeconds <= 0) {
+    while (waitpid(pid, &raw, 0) < 0) continue;
+    return raw;
+  }
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
+  while (waitpid(pid, &raw, WNOHANG) == 0) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      timedOut = true;
+      kill(-pid, SIGKILL);
+      while (waitpid(pid, &raw, 0) < 0) continue;
+      return raw;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return raw;
+}
+
+}  // namespace
+
 ProcessResult runProcess(const std::string& program, const std::vector<std::string>& args,
-                         const std::string& workingDir) {
+                         const std::string& workingDir, int timeoutSeconds) {
   // Output goes to files rather than pipes so that large outputs can never block the child.
   TempDir capture;
   const std::string outPath = capture.file("stdout"), errPath = capture.file("stderr");
@@ -24,6 +51,7 @@ ProcessResult runProcess(const std::string& program, const std::vector<std::stri
   const pid_t pid = fork();
   if (pid < 0) throw std::runtime_error("fork failed");
   if (pid == 0) {
+    if (timeoutSeconds > 0) setpgid(0, 0);
     const int in = open("/dev/null", O_RDONLY);
     const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
@@ -32,9 +60,10 @@ ProcessResult runProcess(const std::string& program, const std::vector<std::stri
       execv(program.c_str(), argv.data());
     _exit(127);  // nothing to run, or the child could not be set up
   }
-  int raw = 0;
-  while (waitpid(pid, &raw, 0) < 0) continue;
-  const int status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+  if (timeoutSeconds > 0) setpgid(pid, pid);  // in both, so that neither can race the other
+  bool timedOut = false;
+  const int raw = waitForChild(pid, timeoutSeconds, timedOut);
+  const int status = timedOut ? 124 : WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
   return {readFile(outPath), readFile(errPath), status};
 }
 

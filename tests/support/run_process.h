@@ -13,9 +13,11 @@ struct ProcessResult {
   int status = -1;  // exit status as the shell sees it (0-255), or 128 + signal number
 };
 
-// Runs `program` with `args` in `workingDir`, standard input closed.
+// Runs `program` with `args` in `workingDir`, standard input closed. With `timeoutSeconds` > 0
+// the program runs in its own process group, which is killed when the time is up: the status
+// is then 124, as with timeout(1), and the output is what was written until then.
 ProcessResult runProcess(const std::string& program, const std::vector<std::string>& args,
-                         const std::string& workingDir);
+                         const std::string& workingDir, int timeoutSeconds = 0);
 
 // Runs the built ardentis binary.
 inline ProcessResult runArdentis(const std::vector<std::string>& args, const std::string& dir) {
