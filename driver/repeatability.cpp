@@ -50,7 +50,8 @@ int keypointCount(const TestModel& mesh) {
 // Everything one model is compared with: the scene's vertices and its keypoints.
 struct SceneIndex {
   vtkPolyData* mesh = nullptr;  // null when the scene has no points to test visibility against
-  std::unique_ptr<KdTree> meshTree;
+  KdTree* meshTree = nullptr;   // over `mesh`: the caller's, or ownMeshTree
+  std::unique_ptr<KdTree> ownMeshTree;
   vtkSmartPointer<vtkPolyData> keypointCloud;
   std::unique_ptr<KdTree> keypointTree;
 };
@@ -112,13 +113,17 @@ void printModelBlock(std::size_t i, const TestModel& model, const TestModel& sce
 }
 
 // A locator over no points has nothing to answer, so an empty scene gets none.
-void buildSceneIndex(const TestModel& scene, SceneIndex& index) {
+void buildSceneIndex(const TestModel& scene, KdTree* sceneLocator, SceneIndex& index) {
   index.keypointCloud.TakeReference(
       createPolyDataWithKeypoints(scene.keypoints, keypointCount(scene)));
   index.keypointTree = std::make_unique<KdTree>(index.keypointCloud);
   if (scene.mesh != nullptr && scene.mesh->GetNumberOfPoints() > 0) {
     index.mesh = scene.mesh;
-    index.meshTree = std::make_unique<KdTree>(scene.mesh);
+    if (sceneLocator == nullptr) {
+      index.ownMeshTree = std::make_unique<KdTree>(scene.mesh);
+      sceneLocator = index.ownMeshTree.get();
+    }
+    index.meshTree = sceneLocator;
   }
 }
 
@@ -132,7 +137,8 @@ void ensureSize(RepeatabilityResults& results, std::size_t models) {
 }  // namespace
 
 void evaluateRepeatability(const std::vector<TestModel>& models, const TestModel& scene,
-                           const RepeatabilityRadii& radii, RepeatabilityResults& results) {
+                           const RepeatabilityRadii& radii, RepeatabilityResults& results,
+                           KdTree* sceneLocator) {
   const float matchingSquared = squaredRadius(radii.repeatabilityTh, radii.meanModelResolution);
   const float visibilitySquared = radii.decimationLevel > 0
                                       ? squaredRadius(radii.repeatabilityTh, radii.meanResolution)
@@ -144,7 +150,7 @@ void evaluateRepeatability(const std::vector<TestModel>& models, const TestModel
 
   std::printf("Building keypoints kdtree...");
   SceneIndex index;
-  buildSceneIndex(scene, index);
+  buildSceneIndex(scene, sceneLocator, index);
   std::printf("done.\n\n");
   if (index.mesh == nullptr) {
     std::fflush(stdout);

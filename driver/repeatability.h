@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "core/kd_tree.h"
 #include "testers/test_model.h"
 
 // Per-model results, one entry per model in model order.
@@ -30,6 +31,8 @@ struct RepeatabilityRadii {
 // Evaluates every model against the scene, fills `results` (zero on entry) and prints each
 // model's block on standard output. Nothing is printed when the scene has no keypoints. A
 // keypoint whose mapped position is not finite is occluded; so is every keypoint when the scene
-// mesh has no points (said once on standard error).
+// mesh has no points (said once on standard error). `sceneLocator`, when given, is a locator
+// already built over scene.mesh; otherwise one is built here.
 void evaluateRepeatability(const std::vector<TestModel>& models, const TestModel& scene,
-                           const RepeatabilityRadii& radii, RepeatabilityResults& results);
+                           const RepeatabilityRadii& radii, RepeatabilityResults& results,
+                           Ostrel::Core::Impl::KdTree* sceneLocator = nullptr);

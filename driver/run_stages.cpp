@@ -5,8 +5,10 @@
 #include <cstdio>
 
 #include "core/clean_poly_data.h"
+#include "core/io/load_poly_data.h"
 #include "core/mesh_resolution.h"
 #include "driver/decimation.h"
+#include "driver/run_threads.h"
 #include "driver/scene_and_models.h"
 
 namespace po = boost::program_options;
@@ -14,6 +16,7 @@ using Ostrel::Core::Impl::CleanPolyData;
 using Ostrel::Core::Impl::compute_mesh_resolution;
 
 RunRecords::~RunRecords() {
+  scenePrefetch.reset();  // its thread ends before anything it could use goes
   tester.reset();
   if (scene.mesh) scene.mesh->Delete();
   for (TestModel& model : models) {
@@ -24,9 +27,12 @@ RunRecords::~RunRecords() {
 }
 
 int loadRunRecords(po::variables_map& vm, RunRecords& run) {
+  const std::string scenePath = plyScenePath(vm);
+  if (RunThreadCount() > 1 && !scenePath.empty())
+    run.scenePrefetch = std::make_unique<ScenePrefetch>(scenePath);
   std::printf("Loading models...\n");
   if (!loadModelsAndGroundTruth(vm, run.models)) return -2;
-  if (!loadScene(vm, run.scene)) {
+  if (!loadScene(vm, run.scene, run.scenePrefetch.get())) {
     std::printf("Problems loading scene\n");
     return -1;
   }
@@ -67,13 +73,37 @@ void extractModelKeypoints(IDetectorTester& tester, std::vector<TestModel>& mode
   std::printf("done.\n\n");
 }
 
+// The scene mesh the prefetch read and cleaned, with its resolution as read and its locator;
+// false (the run's own scene left as it is) when it read none.
+bool takePrefetchedScene(RunRecords& run, double& resolutionAsRead) {
+  const std::unique_ptr<ScenePrefetch> prefetch = std::move(run.scenePrefetch);
+  if (!prefetch) return false;
+  vtkPolyData* mesh = prefetch->takeMesh();
+  if (mesh == nullptr) return false;
+  run.scene.mesh = mesh;
+  resolutionAsRead = prefetch->resolutionAsRead();
+  run.sceneLocator = prefetch->takeLocator();
+  return true;
+}
+
 void prepareScene(po::variables_map& vm, RunRecords& run, RepeatabilityRadii& radii) {
-  std::printf("   mesh resolution: %f\n", compute_mesh_resolution(run.scene.mesh));
+  double resolution = 0.0;
+  bool cleaned = takePrefetchedScene(run, resolution);
+  if (!cleaned) resolution = compute_mesh_resolution(run.scene.mesh);
+  std::printf("   mesh resolution: %f\n", resolution);
   radii.repeatabilityTh = vm["repeatabilityTh"].as<double>();
   std::printf("\n");
   run.scene.noiseSigma = vm["sigmaSceneNoise"].as<double>();
-  if (radii.decimationLevel > 0) decimateScene(vm, run.scene, radii.decimationLevel);
-  if (run.scene.mesh) CleanPolyData(run.scene.mesh, true, 0.0, true);
+  if (radii.decimationLevel > 0) {
+    if (cleaned) {  // decimation works on the mesh as read: read it again (silently, as before)
+      run.sceneLocator.reset();
+      run.scene.mesh->Delete();
+      run.scene.mesh = Ostrel::Core::Impl::LoadPolyData(run.scene.meshPath.c_str());
+      cleaned = false;
+    }
+    decimateScene(vm, run.scene, radii.decimationLevel);
+  }
+  if (run.scene.mesh && !cleaned) CleanPolyData(run.scene.mesh, true, 0.0, true);
 }
 
 void extractSceneKeypoints(IDetectorTester& tester, TestModel& scene) {

@@ -7,16 +7,22 @@
 #include <memory>
 #include <vector>
 
+#include "core/kd_tree.h"
 #include "driver/repeatability.h"
+#include "driver/scene_prefetch.h"
 #include "testers/detector_tester.h"
 #include "testers/test_model.h"
 
 // The records of one run. Meshes and keypoint arrays are not owned by their TestModel, so the
-// records release them, tester first, on every way out of the run.
+// records release them, tester first, on every way out of the run. With more than one thread,
+// the scene is read, measured, cleaned and given its locator by `scenePrefetch` meanwhile; its
+// mesh reaches `scene` in prepareScene.
 struct RunRecords {
   std::vector<TestModel> models;
   TestModel scene;
   std::unique_ptr<IDetectorTester> tester;
+  std::unique_ptr<ScenePrefetch> scenePrefetch;
+  std::unique_ptr<Ostrel::Core::Impl::KdTree> sceneLocator;  // over the cleaned scene, or null
 
   RunRecords() = default;
   RunRecords(const RunRecords&) = delete;
@@ -25,7 +31,8 @@ struct RunRecords {
 };
 
 // Loads every configured model with its ground truth, then the scene, printing the loading
-// lines. Returns 0, -2 when a model or its ground truth cannot be read, or -1 when the scene
+// lines; with more than one thread (RunThreadCount) the scene's work starts first, on a thread
+// of its own. Returns 0, -2 when a model or its ground truth cannot be read, or -1 when the scene
 // cannot (after "Problems loading scene").
 int loadRunRecords(boost::program_options::variables_map& vm, RunRecords& run);
 
@@ -44,7 +51,8 @@ void prepareTester(boost::program_options::variables_map& vm, RunRecords& run,
 void extractModelKeypoints(IDetectorTester& tester, std::vector<TestModel>& models);
 
 // Prints the scene's mesh resolution, takes the threshold and the scene noise from `vm`,
-// decimates the scene when the models were, and cleans it in place.
+// decimates the scene when the models were, and cleans it in place (or takes the mesh and
+// locator the prefetch made, the same).
 void prepareScene(boost::program_options::variables_map& vm, RunRecords& run,
                   RepeatabilityRadii& radii);
 

@@ -9,6 +9,7 @@
 
 #include "config/config_keys.h"
 #include "core/io/load_poly_data.h"
+#include "driver/scene_prefetch.h"
 #include "testers/mesh_name.h"
 
 namespace {
@@ -98,15 +99,33 @@ bool readGroundTruth(const std::string& path, TestModel& model) {
   return true;
 }
 
-bool loadScene(boost::program_options::variables_map& vm, TestModel& scene) {
+std::string scenePath(boost::program_options::variables_map& vm,
+                      const std::string& configuredScene) {
+  return meshPathWithNoise(
+      configuredScene, Ostrel::Testers::Impl::NoiseLevelName(vm["sigmaSceneNoise"].as<double>()));
+}
+
+std::string plyScenePath(boost::program_options::variables_map& vm) {
+  if (vm.count("SCENE.PATH") == 0 || vm["SCENE.PATH"].empty()) return "";
+  const std::string path = scenePath(vm, vm["SCENE.PATH"].as<std::string>());
+  return path.find(".ply") != std::string::npos ? path : "";
+}
+
+bool loadScene(boost::program_options::variables_map& vm, TestModel& scene,
+               ScenePrefetch* prefetch) {
   std::string configuredScene;
   if (!configuredString(vm, "SCENE.PATH", configuredScene)) return false;
 
   scene.noiseSigma = vm["sigmaSceneNoise"].as<double>();
-  scene.meshPath =
-      meshPathWithNoise(configuredScene, Ostrel::Testers::Impl::NoiseLevelName(scene.noiseSigma));
+  scene.meshPath = scenePath(vm, configuredScene);
 
   std::printf("Loading scene...\n   %s\n", scene.meshPath.c_str());
+  const bool ours = prefetch != nullptr && prefetch->path() == scene.meshPath;
+  const long prefetched = ours ? prefetch->waitForReading() : -1;
+  if (prefetched >= 0) {
+    std::printf("   # points: %ld\n", prefetched);
+    return true;
+  }
   scene.mesh = loadPlyMesh(scene.meshPath);
   if (scene.mesh == nullptr) return false;
   std::printf("   # points: %ld\n", static_cast<long>(scene.mesh->GetNumberOfPoints()));

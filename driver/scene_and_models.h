@@ -16,9 +16,17 @@ std::string meshPathWithNoise(const std::string& configuredValue, const std::str
 // the file cannot be opened or holds fewer than twelve numbers.
 bool readGroundTruth(const std::string& path, TestModel& model);
 
+class ScenePrefetch;
+
+// The scene's mesh path from "SCENE.PATH" and "sigmaSceneNoise" when it is one the run loads
+// (a ".ply" path); else empty. Prints nothing.
+std::string plyScenePath(boost::program_options::variables_map& vm);
+
 // Fills `scene` (a new record) from "SCENE.PATH" and "sigmaSceneNoise"; false when no mesh
-// was loaded.
-bool loadScene(boost::program_options::variables_map& vm, TestModel& scene);
+// was loaded. When `prefetch` has read the scene, its point count is printed and the mesh is
+// left to it (scene.mesh stays null until prepareScene takes it); else the mesh is loaded here.
+bool loadScene(boost::program_options::variables_map& vm, TestModel& scene,
+               ScenePrefetch* prefetch = nullptr);
 
 // Appends one record per configured model, with its mesh and ground-truth pose; false at the
 // first model or ground truth that cannot be read.

@@ -14,6 +14,7 @@
 #include "core/io/load_off.h"
 #include "core/io/load_pcd.h"
 #include "core/io/load_vert_tri.h"
+#include "core/io/ply_direct_reader.h"
 #include "core/io/read_support.h"
 
 namespace Ostrel {
@@ -101,6 +102,17 @@ vtkPolyData* LoadPolyData(const char* path) {
     ReportReadProblem(
         "LoadPolyData", fullPath,
         "vertex " + std::to_string(bad) + " has a coordinate that is not a finite number");
+    mesh->Delete();
+    return nullptr;
+  }
+  return mesh;
+}
+
+vtkPolyData* LoadPolyDataSilently(const char* path) {
+  const std::string fullPath = path != nullptr ? path : "";
+  if (LowerCaseExtension(fullPath) != ".ply" || !IsReadableFile(path)) return nullptr;
+  vtkPolyData* mesh = ReadSimpleBinaryPly(path);
+  if (mesh != nullptr && FirstNonFinitePoint(mesh) >= 0) {
     mesh->Delete();
     return nullptr;
   }

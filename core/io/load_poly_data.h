@@ -15,6 +15,11 @@ namespace Impl {
 // fails.
 vtkPolyData* LoadPolyData(const char* path);
 
+// The mesh LoadPolyData(path) returns when it reads `path` by its direct PLY road, on which
+// nothing is ever printed; null, having printed nothing, for every other file, which the caller
+// then loads with LoadPolyData to get its messages. Safe to call from any thread.
+vtkPolyData* LoadPolyDataSilently(const char* path);
+
 }  // namespace Impl
 }  // namespace Core
 }  // namespace Ostrel

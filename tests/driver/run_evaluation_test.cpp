@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <sstream>
 #include <string>
@@ -169,6 +171,56 @@ TEST_F(EvaluationRun, FailuresEndWithTheirStatusAndLeaveNoTable) {
     EXPECT_NE(result.out.find(c.outPart), std::string::npos) << result.out;
     EXPECT_EQ(result.err, c.err) << c.file;
     EXPECT_EQ(table(), c.status == 0 ? kHeader : "") << c.file;
+  }
+}
+
+// With several threads the scene is read, measured, cleaned and indexed beside the models; a
+// run must print and write the same bytes as with one, whichever road the scene takes: the
+// silent binary road (also with duplicate points to merge), the general road after that one
+// refuses the file (ASCII, truncated, a NaN vertex), or no road at all when a model fails first.
+TEST_F(EvaluationRun, EveryThreadCountPrintsAndWritesTheSameBytes) {
+  ardentis_test::PlyMesh scene;
+  for (int k = 0; k < 6; ++k) {
+    scene.points.insert(scene.points.end(), {corner(k), {20.0 * k + 3, 0, 0}, {20.0 * k, -4, 0}});
+    scene.faces.push_back({3 * k, 3 * k + 1, 3 * k + 2});
+  }
+  // A copy of corner 0 used by a second triangle and by one that collapses when it is merged:
+  // cleaning changes the point count and the resolution, both printed as read.
+  ardentis_test::PlyMesh merged = scene;
+  merged.points.push_back(corner(0));
+  merged.faces.insert(merged.faces.end(), {{18, 4, 5}, {0, 18, 4}});
+  const std::string binary = ardentis_test::plyFile(scene, "binary_little_endian");
+  ardentis_test::PlyMesh notFinite = scene;
+  notFinite.points[4][1] = std::nan("");
+  const std::pair<const char*, std::string> scenes[] = {
+      {"binary", binary},
+      {"binary, merged", ardentis_test::plyFile(merged, "binary_little_endian")},
+      {"ascii", ardentis_test::plyFile(scene)},
+      {"truncated", binary.substr(0, binary.size() - 7)},
+      {"NaN vertex", ardentis_test::plyFile(notFinite, "binary_little_endian")},
+      {"model missing", binary},
+  };
+  for (const auto& [name, content] : scenes) {
+    SetUp();
+    dir.write("data/scenes/s1_0.1.ply", content);
+    if (std::string(name) == "model missing") std::filesystem::remove(dir.file("data/gt/m2.txt"));
+    std::string first;
+    for (const char* threads : {"1", "2", "3", "many"}) {
+      std::filesystem::remove_all(dir.file("results"));
+      ::setenv("ARDENTIS_THREADS", threads, 1);
+      const auto result = run();
+      ::unsetenv("ARDENTIS_THREADS");
+      std::string err = result.err;
+      const std::string complaint = "ARDENTIS_THREADS: 'many' is not a thread count from 1 to 1024";
+      if (std::string(threads) == "many") {
+        ASSERT_EQ(err.rfind(complaint, 0), 0u) << name << ": " << err;
+        err.erase(0, err.find('\n') + 1);
+      }
+      const std::string seen =
+          result.out + "|" + err + "|" + std::to_string(result.status) + "|" + table();
+      if (first.empty()) first = seen;
+      EXPECT_EQ(seen, first) << name << ", " << threads << " threads";
+    }
   }
 }
 

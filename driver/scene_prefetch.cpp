@@ -1,0 +1,37 @@
+#include "driver/scene_prefetch.h"
+
+#include <vtkPolyData.h>
+
+#include "core/clean_poly_data.h"
+#include "core/io/load_poly_data.h"
+#include "core/mesh_resolution.h"
+
+ScenePrefetch::ScenePrefetch(const std::string& path) : path_(path) {
+  // VTK registers its object factories on the first New(); that must not race the thread's.
+  vtkSmartPointer<vtkPolyData>::New();
+  thread_ = std::thread(&ScenePrefetch::work, this);
+}
+
+ScenePrefetch::~ScenePrefetch() {
+  if (thread_.joinable()) thread_.join();
+}
+
+void ScenePrefetch::work() {
+  mesh_.TakeReference(Ostrel::Core::Impl::LoadPolyDataSilently(path_.c_str()));
+  points_.set_value(mesh_ != nullptr ? static_cast<long>(mesh_->GetNumberOfPoints()) : -1);
+  if (mesh_ == nullptr) return;
+  resolution_ = Ostrel::Core::Impl::compute_mesh_resolution(mesh_);
+  Ostrel::Core::Impl::CleanPolyData(mesh_, true, 0.0, true);
+  if (mesh_->GetNumberOfPoints() > 0)
+    locator_ = std::make_unique<Ostrel::Core::Impl::KdTree>(mesh_.Get());
+}
+
+long ScenePrefetch::waitForReading() {
+  return pointsRead_.get();
+}
+
+vtkPolyData* ScenePrefetch::takeMesh() {
+  if (thread_.joinable()) thread_.join();
+  if (mesh_ != nullptr) mesh_->Register(nullptr);
+  return mesh_.Get();
+}

@@ -1,0 +1,56 @@
+#pragma once
+// The scene's share of a run, done on a thread of its own while the models load and are
+// measured: reading it by the loader's silent road, counting its points, measuring the mesh as
+// read, cleaning it and building the point locator the evaluation asks of it. The run takes
+// each result where a sequential run computes it, so that what it prints and writes stays the
+// same; a scene the silent road cannot read is left to the run, which loads it, messages and all.
+
+#include <vtkSmartPointer.h>
+
+#include <future>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "core/kd_tree.h"
+
+class vtkPolyData;
+
+class ScenePrefetch {
+ public:
+  // Starts the work on the mesh at `path`.
+  explicit ScenePrefetch(const std::string& path);
+  // Waits for the thread, so that none outlives the run.
+  ~ScenePrefetch();
+  ScenePrefetch(const ScenePrefetch&) = delete;
+  ScenePrefetch& operator=(const ScenePrefetch&) = delete;
+
+  // The path the work was started on.
+  const std::string& path() const { return path_; }
+
+  // The point count of the mesh as read, or -1 when the silent road could not read it. Waits for
+  // the reading only; asked once.
+  long waitForReading();
+
+  // The cleaned mesh, with a new reference for the caller; null when it was not read. Waits for
+  // the whole work.
+  vtkPolyData* takeMesh();
+
+  // After takeMesh: the mean edge length of the mesh as read (before cleaning).
+  double resolutionAsRead() const { return resolution_; }
+
+  // After takeMesh: a locator over the cleaned mesh, for the caller to keep; null when the mesh
+  // has no points.
+  std::unique_ptr<Ostrel::Core::Impl::KdTree> takeLocator() { return std::move(locator_); }
+
+ private:
+  void work();
+
+  std::string path_;
+  vtkSmartPointer<vtkPolyData> mesh_;
+  std::promise<long> points_;
+  std::future<long> pointsRead_ = points_.get_future();
+  double resolution_ = 0.0;
+  std::unique_ptr<Ostrel::Core::Impl::KdTree> locator_;
+  std::thread thread_;
+};
