@@ -271,7 +271,8 @@ class LocalSlurm {
 // or cannot run a job) skip the test with the reason, while the grid's own failures fail it.
 TEST(GridOnSlurm, ArrayJobsGiveTheRowsOfGnuParallel) {
   if (::geteuid() != 0) GTEST_SKIP() << "munged, slurmctld and slurmd as SlurmUser root need root";
-  TempDir cluster, onSlurm, onParallel;
+  // munged's socket path must stay short (a Unix socket's 108 bytes), whatever $TMPDIR is.
+  TempDir cluster("/tmp"), onSlurm, onParallel;
   LocalSlurm slurm(cluster);
   if (!slurm.unavailable.empty())
     GTEST_SKIP() << "no local Slurm cluster: " << slurm.unavailable << "\n" << slurm.state();

@@ -8,8 +8,10 @@
 
 namespace ardentis_test {
 
-TempDir::TempDir() {
-  path_ = (std::filesystem::temp_directory_path() / "ardentis-test-XXXXXX").string();
+TempDir::TempDir() : TempDir(std::filesystem::temp_directory_path().string()) {}
+
+TempDir::TempDir(const std::string& parent) {
+  path_ = (std::filesystem::path(parent) / "ardentis-test-XXXXXX").string();
   if (mkdtemp(path_.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
 }
 

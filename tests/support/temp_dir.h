@@ -7,7 +7,9 @@ namespace ardentis_test {
 
 class TempDir {
  public:
+  // In the system's temporary directory ($TMPDIR, else /tmp), or in `parent`.
   TempDir();
+  explicit TempDir(const std::string& parent);
   ~TempDir();
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
