@@ -31,7 +31,7 @@ int loadRunRecords(po::variables_map& vm, RunRecords& run) {
   if (RunThreadCount() > 1 && !scenePath.empty())
     run.scenePrefetch = std::make_unique<ScenePrefetch>(scenePath);
   std::printf("Loading models...\n");
-  if (!loadModelsAndGroundTruth(vm, run.models)) return -2;
+  if (!loadModelsAndGroundTruth(vm, run.models, run.scenePrefetch.get())) return -2;
   if (!loadScene(vm, run.scene, run.scenePrefetch.get())) {
     std::printf("Problems loading scene\n");
     return -1;

@@ -21,9 +21,14 @@ std::string withoutDoubleQuotes(std::string text) {
   return text;
 }
 
-// Only ".ply" paths are loaded for a run, whatever else LoadPolyData could read.
-vtkPolyData* loadPlyMesh(const std::string& meshPath) {
+// Only ".ply" paths are loaded for a run, whatever else LoadPolyData could read. A file the
+// silent road cannot read takes the general one, whose readers are first tried in a forked
+// child: a child forked beside a running thread may inherit a lock that thread holds and never
+// get it, so the scene's work on the other thread is waited for first.
+vtkPolyData* loadPlyMesh(const std::string& meshPath, ScenePrefetch* prefetch) {
   if (meshPath.find(".ply") == std::string::npos) return nullptr;
+  if (vtkPolyData* mesh = Ostrel::Core::Impl::LoadPolyDataSilently(meshPath.c_str())) return mesh;
+  if (prefetch != nullptr) prefetch->wait();
   std::fflush(stdout);  // keep the progress lines before any message of the reader
   return Ostrel::Core::Impl::LoadPolyData(meshPath.c_str());
 }
@@ -44,7 +49,8 @@ bool configuredString(boost::program_options::variables_map& vm, const std::stri
   return true;
 }
 
-bool loadModel(boost::program_options::variables_map& vm, int i, TestModel& model) {
+bool loadModel(boost::program_options::variables_map& vm, int i, TestModel& model,
+               ScenePrefetch* prefetch) {
   std::string configuredMesh;
   std::string configuredGroundTruth;
   if (!configuredString(vm, modelKey(i), configuredMesh) ||
@@ -54,7 +60,7 @@ bool loadModel(boost::program_options::variables_map& vm, int i, TestModel& mode
 
   model.meshPath = meshPathWithNoise(configuredMesh, "0");
   model.noiseSigma = 0.0;
-  model.mesh = loadPlyMesh(model.meshPath);
+  model.mesh = loadPlyMesh(model.meshPath, prefetch);
   if (model.mesh == nullptr) {
     std::printf("Error opening file: %s\n", model.meshPath.c_str());
     std::fflush(stdout);
@@ -126,20 +132,20 @@ bool loadScene(boost::program_options::variables_map& vm, TestModel& scene,
     std::printf("   # points: %ld\n", prefetched);
     return true;
   }
-  scene.mesh = loadPlyMesh(scene.meshPath);
+  scene.mesh = loadPlyMesh(scene.meshPath, prefetch);
   if (scene.mesh == nullptr) return false;
   std::printf("   # points: %ld\n", static_cast<long>(scene.mesh->GetNumberOfPoints()));
   return true;
 }
 
 bool loadModelsAndGroundTruth(boost::program_options::variables_map& vm,
-                              std::vector<TestModel>& models) {
+                              std::vector<TestModel>& models, ScenePrefetch* prefetch) {
   if (!isConfigured(vm, "MODELS.NUMBER")) return false;
   const int numberOfModels = vm["MODELS.NUMBER"].as<int>();
   std::printf("Loading ground truth...\n");
   for (int i = 0; i < numberOfModels; ++i) {
     models.emplace_back();
-    if (!loadModel(vm, i, models.back())) return false;
+    if (!loadModel(vm, i, models.back(), prefetch)) return false;
   }
   std::printf("done.\n\n");
   return true;

@@ -24,11 +24,13 @@ std::string plyScenePath(boost::program_options::variables_map& vm);
 
 // Fills `scene` (a new record) from "SCENE.PATH" and "sigmaSceneNoise"; false when no mesh
 // was loaded. When `prefetch` has read the scene, its point count is printed and the mesh is
-// left to it (scene.mesh stays null until prepareScene takes it); else the mesh is loaded here.
+// left to it (scene.mesh stays null until prepareScene takes it); else the mesh is loaded here,
+// once the prefetch has finished.
 bool loadScene(boost::program_options::variables_map& vm, TestModel& scene,
                ScenePrefetch* prefetch = nullptr);
 
 // Appends one record per configured model, with its mesh and ground-truth pose; false at the
-// first model or ground truth that cannot be read.
+// first model or ground truth that cannot be read. A mesh that needs the loader's general road
+// is read only once `prefetch` (when given) has finished.
 bool loadModelsAndGroundTruth(boost::program_options::variables_map& vm,
-                              std::vector<TestModel>& models);
+                              std::vector<TestModel>& models, ScenePrefetch* prefetch = nullptr);

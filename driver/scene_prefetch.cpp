@@ -13,6 +13,10 @@ ScenePrefetch::ScenePrefetch(const std::string& path) : path_(path) {
 }
 
 ScenePrefetch::~ScenePrefetch() {
+  wait();
+}
+
+void ScenePrefetch::wait() {
   if (thread_.joinable()) thread_.join();
 }
 
@@ -31,7 +35,7 @@ long ScenePrefetch::waitForReading() {
 }
 
 vtkPolyData* ScenePrefetch::takeMesh() {
-  if (thread_.joinable()) thread_.join();
+  wait();
   if (mesh_ != nullptr) mesh_->Register(nullptr);
   return mesh_.Get();
 }

@@ -28,6 +28,9 @@ class ScenePrefetch {
   // The path the work was started on.
   const std::string& path() const { return path_; }
 
+  // Waits for the whole work to end (the thread with it).
+  void wait();
+
   // The point count of the mesh as read, or -1 when the silent road could not read it. Waits for
   // the reading only; asked once.
   long waitForReading();
