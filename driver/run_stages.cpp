@@ -74,10 +74,10 @@ void extractModelKeypoints(IDetectorTester& tester, std::vector<TestModel>& mode
 }
 
 // The scene mesh the prefetch read and cleaned, with its resolution as read and its locator;
-// false (the run's own scene left as it is) when it read none.
+// false (the run's own scene left as it is) when it read none or the run loaded the scene itself.
 bool takePrefetchedScene(RunRecords& run, double& resolutionAsRead) {
   const std::unique_ptr<ScenePrefetch> prefetch = std::move(run.scenePrefetch);
-  if (!prefetch) return false;
+  if (!prefetch || run.scene.mesh != nullptr) return false;
   vtkPolyData* mesh = prefetch->takeMesh();
   if (mesh == nullptr) return false;
   run.scene.mesh = mesh;
