@@ -400,12 +400,20 @@ TEST(DirectPlyReader, LeavesOtherLayoutsAndDamageToTheGeneralRoad) {
   badId[badId.size() - 4] = 9;  // last id of the last face: vertex 9 of 5
   std::string twoIds = good;
   twoIds[body + 5 * 12] = 2;  // first face claims two ids
+  // The last face claims two ids and the file ends after its count: the length still adds up,
+  // since the first face holds fifteen ids.
+  ardentis_test::PlyMesh wide = Layout(false, false, 0);
+  wide.faces[0] = {0, 1, 2, 3, 4, 0, 1, 2, 3, 4, 0, 1, 2, 3, 4};
+  std::string endsAtTwoIds = ardentis_test::plyFile(wide, "binary_little_endian");
+  endsAtTwoIds.resize(endsAtTwoIds.size() - 12);
+  endsAtTwoIds.back() = 2;
   const std::string normals =
       ardentis_test::plyFile(Layout(false, true, 0), "binary_little_endian");
   const std::string files[] = {
       good.substr(0, good.size() - 1),
       badId,
       twoIds,
+      endsAtTwoIds,
       ardentis_test::plyFile(Layout(false, false, 0), "binary_big_endian"),
       std::string(good).replace(good.find("uchar int"), 9, "uchar short"),
       std::string(good).replace(good.find("end_header"), 0, "element edge 0\nproperty int v1\n"),
