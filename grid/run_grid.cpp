@@ -1,0 +1,221 @@
+#include "grid/run_grid.h"
+
+#include <boost/program_options.hpp>
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <set>
+
+#include "config/message_placeholder.h"
+#include "core/io/atomic_file.h"
+#include "grid/engines.h"
+#include "grid/grid_file.h"
+#include "grid/merge.h"
+#include "grid/read_lines.h"
+#include "grid/run_program.h"
+#include "grid/tasks.h"
+
+namespace po = boost::program_options;
+using namespace Ostrel::Grid;
+
+namespace {
+
+// Exit statuses.
+const int kTasksFailed = 1;  // some task failed, a table or the report could not be written
+const int kBadInput = 2;     // command line or grid file
+const int kEngineFailed = 3;
+
+struct Options {
+  std::string gridFile;
+  std::string engine = "parallel";
+  int jobs = 0;
+  bool dryRun = false;
+  bool noWait = false;
+  bool mergeOnly = false;
+};
+
+// 0 to go on, else the exit status.
+int parseCommandLine(int argc, char** argv, Options& options) {
+  po::options_description visible(
+      "Usage: ardentis-grid grid.ini [--engine parallel|slurm] [--jobs N] [--dry-run]\n"
+      "Runs the evaluations a grid file names, merges their results tables into\n"
+      "<results>/<detectorID>.csv and draws them with ardentis-report.\nOptions");
+  visible.add_options()("help,h", "print this help and stop")(
+      "engine,e", po::value(&options.engine)->default_value("parallel"),
+      "parallel (GNU parallel on this machine) or slurm (sbatch arrays)")(
+      "jobs,j", po::value(&options.jobs)->default_value(0),
+      "tasks at a time (0: one per core with parallel, no cap with slurm)")(
+      "dry-run,n", po::bool_switch(&options.dryRun), "print the manifest and the task count")(
+      "no-wait", po::bool_switch(&options.noWait),
+      "slurm: print the job IDs and return; run again with --merge when they are done")(
+      "merge", po::bool_switch(&options.mergeOnly),
+      "run nothing: merge what the tasks left and draw the report");
+  po::options_description all;
+  all.add(visible).add_options()("grid", po::value(&options.gridFile));
+  po::positional_options_description positional;
+  positional.add("grid", 1);
+  po::variables_map vm;
+  try {
+    po::store(po::command_line_parser(argc, argv).options(all).positional(positional).run(), vm);
+    po::notify(vm);
+  } catch (const po::error& error) {
+    const char* reason = argumentsHoldMessagePlaceholder(argc, argv)
+                             ? "an argument holds a %...% placeholder such as %value%"
+                             : error.what();
+    std::fprintf(stderr, "ardentis-grid: %s (see --help)\n", reason);
+    return kBadInput;
+  }
+  if (vm.count("help") != 0) {
+    std::cout << visible
+              << "\nExit status: 0 all tasks done, 1 a task failed, 2 bad command "
+                 "line or grid file, 3 the engine could not run.\n";
+    return -1;
+  }
+  std::string problem;
+  if (options.gridFile.empty()) problem = "no grid file given";
+  if (options.engine != "parallel" && options.engine != "slurm") {
+    problem = "unknown engine '" + options.engine + "' (parallel or slurm)";
+  }
+  if (options.jobs < 0) problem = "--jobs must not be negative";
+  if (problem.empty()) return 0;
+  std::fprintf(stderr, "ardentis-grid: %s (see --help)\n", problem.c_str());
+  return kBadInput;
+}
+
+// The other tools sit beside this one in the build and install directories; else PATH.
+Tools findTools(std::string& report) {
+  std::error_code error;
+  const auto directory = std::filesystem::read_symlink("/proc/self/exe", error).parent_path();
+  const auto beside = [&](const std::string& name) {
+    const auto path = directory / name;
+    return !error && std::filesystem::exists(path) ? path.string() : name;
+  };
+  report = beside("ardentis-report");
+  return {beside("ardentis"), beside("ardentis-detect")};
+}
+
+std::string manifestText(const std::vector<Task>& tasks) {
+  std::string text;
+  for (const Task& task : tasks) text += task.command + "\n";
+  return text;
+}
+
+// Forgets the state of tasks whose line changed since the manifest at `path` was written: their
+// "done" files go, and so does parallel's job log, whose line numbers no longer match.
+void forgetChangedTasks(const GridSettings& grid, const std::string& path, const std::string& name,
+                        const std::vector<Task>& tasks) {
+  std::vector<std::string> old;
+  readLines(path, old);
+  const std::set<std::string> previous(old.begin(), old.end());
+  bool changed = old.size() != tasks.size();
+  for (std::size_t i = 0; i < tasks.size(); ++i) {
+    if (i >= old.size() || old[i] != tasks[i].command) changed = true;
+    if (previous.count(tasks[i].command) == 0) {
+      std::error_code ignored;  // a task that never ran has no "done" file
+      std::filesystem::remove(inWorkDir(grid, tasks[i].directory + "/done"), ignored);
+    }
+  }
+  std::error_code ignored;
+  if (changed)
+    std::filesystem::remove(inWorkDir(grid, grid.results + "/joblog-" + name + ".txt"), ignored);
+}
+
+// Writes both manifests; returns the stages to run, or an empty list after a message.
+std::vector<Stage> writeManifests(const GridSettings& grid, const TaskPlan& plan) {
+  std::vector<Stage> stages;
+  const std::pair<const char*, const std::vector<Task>*> parts[] = {{"detect", &plan.detection},
+                                                                    {"evaluate", &plan.evaluation}};
+  for (const auto& [name, tasks] : parts) {
+    Stage stage;
+    stage.name = name;
+    stage.manifest = inWorkDir(grid, grid.results + "/manifest-" + stage.name + ".txt");
+    stage.tasks = int(tasks->size());
+    forgetChangedTasks(grid, stage.manifest, stage.name, *tasks);
+    for (int i = 0; i < stage.tasks; ++i) {
+      if (!taskDone(grid, (*tasks)[i])) {
+        stage.lines.push_back(i + 1);
+      }
+    }
+    const std::string error =
+        Ostrel::Core::Impl::WriteFileAtomically(stage.manifest, manifestText(*tasks));
+    if (!error.empty()) {
+      std::fprintf(stderr, "ardentis-grid: %s\n", error.c_str());
+      return {};
+    }
+    stages.push_back(stage);
+  }
+  return stages;
+}
+
+int printSummary(const MergeResult& result) {
+  std::printf("tasks: %d done, %zu failed\n", result.done, result.failed.size());
+  for (const FailedTask& task : result.failed) {
+    std::printf("failed: %s%s\n", task.directory.c_str(),
+                task.logLines.empty() ? " (did not start)" : "");
+    for (const std::string& line : task.logLines) std::printf("  | %s\n", line.c_str());
+  }
+  for (const std::string& error : result.errors) {
+    std::fprintf(stderr, "ardentis-grid: %s\n", error.c_str());
+  }
+  std::printf("rows written: %ld in %zu tables\n", result.rows, result.tables.size());
+  for (const std::string& table : result.tables) std::printf("  %s\n", table.c_str());
+  std::fflush(stdout);
+  return result.failed.empty() && result.errors.empty() ? 0 : kTasksFailed;
+}
+
+int drawReport(const GridSettings& grid, const std::string& tool, const MergeResult& result) {
+  if (grid.report.empty() || result.tables.empty()) return 0;
+  std::vector<std::string> argv = {tool};
+  for (const std::string& table : result.tables) argv.push_back(inWorkDir(grid, table));
+  argv.insert(argv.end(), {"-o", inWorkDir(grid, grid.report)});
+  const int status = runProgram(argv, grid.workDir);
+  if (status == 0) return 0;
+  std::fprintf(stderr, "ardentis-grid: ardentis-report ended with status %d\n", status);
+  return kTasksFailed;
+}
+
+}  // namespace
+
+int runGrid(int argc, char** argv) {
+  Options options;
+  if (const int status = parseCommandLine(argc, argv, options); status != 0) {
+    return status < 0 ? 0 : status;
+  }
+  std::string reportTool;
+  const Tools tools = findTools(reportTool);
+  GridSettings grid;
+  TaskPlan plan;
+  try {
+    grid = readGridFile(options.gridFile);
+    plan = planTasks(grid, tools);
+  } catch (const GridFileError& error) {
+    std::fprintf(stderr, "ardentis-grid: %s\n", error.what());
+    return kBadInput;
+  }
+  const std::size_t count = plan.detection.size() + plan.evaluation.size();
+  if (options.dryRun) {
+    std::printf("%s%s%zu tasks: %zu model detection, %zu evaluation\n",
+                manifestText(plan.detection).c_str(), manifestText(plan.evaluation).c_str(), count,
+                plan.detection.size(), plan.evaluation.size());
+    return 0;
+  }
+
+  std::error_code error;
+  std::filesystem::create_directories(inWorkDir(grid, grid.results), error);
+  const std::vector<Stage> stages = error ? std::vector<Stage>() : writeManifests(grid, plan);
+  if (stages.empty()) {
+    std::fprintf(stderr, "ardentis-grid: cannot write in %s\n", grid.results.c_str());
+    return kEngineFailed;
+  }
+  if (!options.mergeOnly) {
+    const bool slurm = options.engine == "slurm";
+    const bool ran = slurm ? runWithSlurm(grid, stages, options.jobs, !options.noWait)
+                           : runWithParallel(grid, stages, options.jobs);
+    if (!ran) return kEngineFailed;
+    if (slurm && options.noWait) return 0;
+  }
+  const MergeResult result = mergeResults(grid, plan);
+  const int status = printSummary(result);
+  const int reportStatus = drawReport(grid, reportTool, result);
+  return status != 0 ? status : reportStatus;
+}
