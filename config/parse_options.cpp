@@ -1,6 +1,8 @@
 #include "config/parse_options.h"
 
 #include <boost/program_options.hpp>
+#include <cmath>
+#include <cstdio>
 #include <exception>
 #include <fstream>
 #include <iostream>
@@ -127,6 +129,17 @@ bool requiredValuesPresent(const po::variables_map& vm, const std::string& confi
   return true;
 }
 
+// A radius of 0 matches nothing, a negative one would act as its absolute value once squared,
+// and one that is not a finite number compares false with every distance.
+bool thresholdUsable(const po::variables_map& vm) {
+  const double threshold = vm["repeatabilityTh"].as<double>();
+  if (threshold > 0.0 && std::isfinite(threshold)) return true;
+  std::cout.flush();
+  std::fflush(stdout);
+  std::cerr << "repeatabilityTh must be a positive number\n";
+  return false;
+}
+
 }  // namespace
 
 bool parseOptions(int argc, char** argv, po::variables_map& vm) {
@@ -145,6 +158,7 @@ bool parseOptions(int argc, char** argv, po::variables_map& vm) {
     std::cout << commandLine << "\n";
     return false;
   }
+  if (!thresholdUsable(vm)) return false;
   if (!vm.count("configFile")) {
     std::cout << "Path to config file storing test configuration is missing on the command line"
               << "\n"

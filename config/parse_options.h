@@ -6,5 +6,6 @@
 
 // Reads the command line, then the test configuration file it names (twice: the second pass
 // with the per-model keys registered), into `vm`. Prints help, usage or the reason on standard
-// output and returns false when the run cannot go on.
+// output (a repeatability threshold that is not a positive number: on standard error) and
+// returns false when the run cannot go on.
 bool parseOptions(int argc, char** argv, boost::program_options::variables_map& vm);

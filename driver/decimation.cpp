@@ -7,10 +7,10 @@
 #include <climits>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 
 #include "core/clean_poly_data.h"
 #include "core/mesh_resolution.h"
+#include "testers/end_process.h"
 
 namespace {
 
@@ -29,7 +29,7 @@ int requireMaxVertexes(boost::program_options::variables_map& vm) {
   if (maxVertexes <= 0) {
     std::fflush(stdout);
     std::fprintf(stderr, "Cannot decimate without maxVertexesInDataset parameter");
-    std::exit(-100);
+    endProcessNow(-100);
   }
   return maxVertexes;
 }

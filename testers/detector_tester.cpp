@@ -1,10 +1,10 @@
 #include "testers/detector_tester.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 
 #include "core/io/create_parent_directory.h"
+#include "testers/end_process.h"
 #include "testers/from_file_tester.h"
 #include "testers/mesh_name.h"
 
@@ -20,7 +20,7 @@ constexpr int kFatalStatus = -100;
 [[noreturn]] void endRun(const std::string& message) {
   std::fflush(stdout);
   std::fprintf(stderr, "%s\n", message.c_str());
-  std::exit(kFatalStatus);
+  endProcessNow(kFatalStatus);
 }
 
 }  // namespace

@@ -76,9 +76,8 @@ class EvaluationRun : public testing::Test {
   }
 
   ardentis_test::ProcessResult run(std::vector<std::string> extra = {"--detectorID", "DET", "-r",
-                                                                     "6"}) {
-    std::vector<std::string> args = {"-C", "test.ini", "-S", "feats",
-                                     "-O", "results",  "-t", "0.25"};
+                                                                     "6", "-t", "0.25"}) {
+    std::vector<std::string> args = {"-C", "test.ini", "-S", "feats", "-O", "results"};
     args.insert(args.end(), extra.begin(), extra.end());
     return ardentis_test::runArdentis(args, dir.path());
   }
@@ -130,6 +129,7 @@ TEST_F(EvaluationRun, FailuresEndWithTheirStatusAndLeaveNoTable) {
       "To read keypoints from files, you must specify a valid "
       "detector name  with the option --detectorID\n";
   const std::string noRadius = "Cannot open file feats/DET_m.1_0.feat\n";  // -r -1 or 0: no R-
+  const std::string noThreshold = "repeatabilityTh must be a positive number\n";
   const struct {
     const char* file;     // file to remove or rewrite
     const char* content;  // nullptr: remove it
@@ -157,6 +157,9 @@ TEST_F(EvaluationRun, FailuresEndWithTheirStatusAndLeaveNoTable) {
        "Read keypoints from file\n", noDetector},
       {"feats/DET_R-6_m2_0.feat", nullptr, {}, 156, " > model 0: 6\n",
        "Cannot open file feats/DET_R-6_m2_0.feat\n"},
+      {"feats/unused", nullptr, {"--detectorID", "DET", "-t", "-1"}, 255, "", noThreshold},
+      {"feats/unused", nullptr, {"--detectorID", "DET", "-t", "0"}, 255, "", noThreshold},
+      {"feats/unused", nullptr, {"--detectorID", "DET", "-t", "nan"}, 255, "", noThreshold},
       // clang-format on
   };
   for (const auto& c : cases) {
@@ -222,6 +225,38 @@ TEST_F(EvaluationRun, EveryThreadCountPrintsAndWritesTheSameBytes) {
       EXPECT_EQ(seen, first) << name << ", " << threads << " threads";
     }
   }
+}
+
+// A run that ends early while the scene's thread still works on the example scene (in VTK's
+// TBB-backed code at times) must end with its own status every time: an exit that tore down
+// the libraries under the thread crashed one run in 15 to 100.
+TEST(EarlyExit, EndsWithItsStatusWhileTheSceneThreadWorks) {
+  ardentis_test::TempDir dir;
+  const std::filesystem::path examples = std::string(ARDENTIS_SOURCE_DIR) + "/examples";
+  std::filesystem::copy(examples / "data", dir.file("data"),
+                        std::filesystem::copy_options::recursive);
+  std::filesystem::copy(examples / "test.ini", dir.file("test.ini"));
+  std::filesystem::copy(examples / "feats", dir.file("feats"));
+  std::filesystem::remove(dir.file("feats/ISSlite_camel_0.feat"));
+  const struct {
+    std::vector<std::string> args;
+    int status;
+  } cases[] = {
+      {{"--detectorID", "NOPE"}, 156},     // the first model's keypoint file is missing
+      {{}, 156},                           // no detector name
+      {{"--detectorID", "ISSlite"}, 156},  // the second model's keypoint file is missing
+  };
+  ::setenv("ARDENTIS_THREADS", "2", 1);
+  for (const auto& c : cases) {
+    std::vector<std::string> args = {"-C", "test.ini", "-S", "feats", "-O", "out", "-n", "0"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    for (int run = 0; run < 30; ++run) {
+      const auto result = ardentis_test::runArdentis(args, dir.path());
+      ASSERT_EQ(result.status, c.status) << "run " << run << ": " << result.err;
+    }
+  }
+  ::unsetenv("ARDENTIS_THREADS");
+  EXPECT_FALSE(std::filesystem::exists(dir.file("out")));
 }
 
 }  // namespace
