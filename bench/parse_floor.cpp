@@ -7,8 +7,8 @@
 
 #include "bench/workload.h"
 #include "core/io/ply_direct_reader.h"
-#include "driver/scene_and_models.h"
 #include "testers/from_file_tester.h"
+#include "testset/ground_truth.h"
 
 namespace ardentis_bench {
 namespace {
@@ -39,7 +39,8 @@ double ParseFloorMs(const std::string& directory, int models) {
     delete[] keypoints;
     if (!scene) {
       TestModel record;
-      readGroundTruth(directory + "/data/gt/m" + std::to_string(i) + ".txt", record);
+      Ostrel::TestSet::readGroundTruth(directory + "/data/gt/m" + std::to_string(i) + ".txt",
+                                       record.rotation, record.translation);
     }
   }
   return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)

@@ -9,8 +9,8 @@
 #include <sstream>
 #include <string>
 
-#include "config/config_keys.h"
-#include "config/message_placeholder.h"
+#include "core/io/message_placeholder.h"
+#include "testset/test_configuration.h"
 
 namespace po = boost::program_options;
 
@@ -40,21 +40,6 @@ po::options_description commandLineOptions() {
   return options;
 }
 
-po::options_description testConfigurationOptions() {
-  po::options_description options("Test Configuration");
-  // clang-format off
-  options.add_options()
-      ("MODELS.NUMBER", po::value<int>(), "Number of models in the scene")
-      ("SCENE.PATH", po::value<std::string>(), "Path to scene mesh, relative to TAVEN_ROOT_DATA")
-      ("SCENE.GT_THRESHOLD", po::value<double>(),
-       "Maximum distance in unit of mesh resolution to accept a mesh as correct")
-      ("SCENE.CLUTTER_KEYPOINTS_PERCENTAGE", po::value<double>()->default_value(0),
-       "Percentage on total number of keypoints to be extracted from non model meshes in the "
-       "scene");
-  // clang-format on
-  return options;
-}
-
 void printLibraryError(const std::exception& error, const std::string& offendingText,
                        const std::string& where) {
   if (holdsMessagePlaceholder(offendingText)) {
@@ -70,61 +55,39 @@ std::string joinArguments(int argc, char** argv) {
   return joined;
 }
 
-std::string wholeFile(std::istream& file) {
-  file.clear();
-  file.seekg(0);
-  std::ostringstream text;
-  text << file.rdbuf();
-  return text.str();
-}
-
-// One pass over the configuration file; library errors are reported without a line feed, as
+// The configuration's problem as the evaluator words it: library errors without a line end, as
 // the command-line errors are.
-bool readConfigFile(const std::string& path, const po::options_description& options,
-                    po::variables_map& vm) {
-  std::ifstream file(path);
-  if (!file.is_open()) {
-    std::cout << "Problems opening config file " << path << "\n";
-    return false;
+void printConfigurationProblem(const Ostrel::TestSet::ConfigurationProblem& problem,
+                               const std::string& path) {
+  using Kind = Ostrel::TestSet::ConfigurationProblem::Kind;
+  switch (problem.kind) {
+    case Kind::none:
+      break;
+    case Kind::cannotOpen:
+      std::cout << "Problems opening config file " << path << "\n";
+      break;
+    case Kind::unreadable:
+      if (problem.placeholder) {
+        std::cout << "invalid config file " << path
+                  << ": it holds a %...% placeholder such as %value%\n";
+      } else {
+        std::cout << problem.detail;
+      }
+      break;
+    case Kind::missingKey:
+      std::cout << "Missing key \"" << problem.detail << "\" in config file " << path << "\n";
+      break;
   }
-  try {
-    po::store(po::parse_config_file(file, options, true), vm);
-    po::notify(vm);
-  } catch (const std::exception& e) {
-    printLibraryError(e, wholeFile(file), "config file " + path);
-    return false;
-  }
-  return true;
 }
 
-// Lines in the file: every model needs two of them, which bounds how many model keys are
-// worth registering (a huge NUMBER must not make us register billions of options).
-long countLines(const std::string& path) {
-  std::ifstream file(path);
-  long lines = 1;
-  for (std::string line; std::getline(file, line);) ++lines;
-  return lines;
-}
-
-bool reportMissingConfigKey(const std::string& key, const std::string& configPath) {
-  std::cout << "Missing key \"" << key << "\" in config file " << configPath << "\n";
-  return false;
-}
-
-// Keys the later stages read and that have no default: a run without them stops here with a
-// message rather than deep inside a stage.
-bool requiredValuesPresent(const po::variables_map& vm, const std::string& configPath) {
+// Options the later stages read and that have no default: a run without them stops here with
+// a message rather than deep inside a stage.
+bool outputOptionsPresent(const po::variables_map& vm) {
   for (const char* option : {"savingPath", "outputPath"}) {
     if (!vm.count(option)) {
       std::cout << "Missing option --" << option << " on the command line\n";
       return false;
     }
-  }
-  if (!vm.count("SCENE.PATH")) return reportMissingConfigKey("SCENE.PATH", configPath);
-  const int models = vm["MODELS.NUMBER"].as<int>();
-  for (int i = 0; i < models; ++i) {
-    if (!vm.count(modelKey(i))) return reportMissingConfigKey(modelKey(i), configPath);
-    if (!vm.count(groundTruthKey(i))) return reportMissingConfigKey(groundTruthKey(i), configPath);
   }
   return true;
 }
@@ -144,7 +107,6 @@ bool thresholdUsable(const po::variables_map& vm) {
 
 bool parseOptions(int argc, char** argv, po::variables_map& vm) {
   const po::options_description commandLine = commandLineOptions();
-  po::options_description testConfiguration = testConfigurationOptions();
 
   try {
     po::store(po::parse_command_line(argc, argv, commandLine), vm);
@@ -168,16 +130,15 @@ bool parseOptions(int argc, char** argv, po::variables_map& vm) {
   }
 
   const std::string configPath = vm["configFile"].as<std::string>();
-  if (!readConfigFile(configPath, testConfiguration, vm)) return false;
-  if (!vm.count("MODELS.NUMBER")) return reportMissingConfigKey("MODELS.NUMBER", configPath);
-
-  const long registrable = countLines(configPath);
-  for (int i = 0; i < vm["MODELS.NUMBER"].as<int>() && i < registrable; ++i) {
-    testConfiguration.add_options()(modelKey(i).c_str(), po::value<std::string>(),
-                                    "Path to i-th model");
-    testConfiguration.add_options()(groundTruthKey(i).c_str(), po::value<std::string>(),
-                                    "Path to i-th model groundtruth");
-  }
-  if (!readConfigFile(configPath, testConfiguration, vm)) return false;
-  return requiredValuesPresent(vm, configPath);
+  Ostrel::TestSet::TestConfiguration configuration;
+  const Ostrel::TestSet::ConfigurationProblem problem =
+      Ostrel::TestSet::readTestConfiguration(configPath, vm, configuration);
+  if (!problem) return outputOptionsPresent(vm);
+  // A missing option is named before a missing path key, a file that does not parse before both.
+  const bool pathKeyMissing =
+      problem.kind == Ostrel::TestSet::ConfigurationProblem::Kind::missingKey &&
+      problem.detail != "MODELS.NUMBER";
+  if (pathKeyMissing && !outputOptionsPresent(vm)) return false;
+  printConfigurationProblem(problem, configPath);
+  return false;
 }

@@ -9,9 +9,8 @@
 #include <sstream>
 #include <thread>
 
-#include "config/message_placeholder.h"
-#include "config/parse_options.h"
-#include "testers/mesh_name.h"
+#include "core/io/message_placeholder.h"
+#include "testset/naming.h"
 
 namespace po = boost::program_options;
 
@@ -178,21 +177,16 @@ bool readRun(const po::variables_map& vm, DetectOptions& options) {
                                          : std::vector<double>{0.1};
   for (const double level : levels) {
     if (!(level >= 0.0)) return refuse("--sigmaSceneNoise must be 0 or more");
-    options.noiseLevels.push_back(Testers::Impl::NoiseLevelName(level));
+    options.noiseLevels.push_back(TestSet::noiseLevelName(level));
   }
   return true;
 }
 
-// The evaluator's own configuration reader, given the command line it expects, so that a file
-// ardentis accepts is accepted here and refused with the same words.
-bool readConfiguration(const std::string& path, po::variables_map& configuration) {
-  std::string program = "ardentis-detect", c = "-C", s = "-S", o = "-O", dir = ".";
-  std::string file = path;
-  char* argv[] = {&program[0], &c[0], &file[0], &s[0], &dir[0], &o[0], &dir[0], nullptr};
-  std::fflush(stdout);
-  if (parseOptions(7, argv, configuration)) return true;
-  std::cout.flush();
-  return refuse("the test configuration " + path + " cannot be used");
+// The test set's reader, with the evaluator's rules: a file ardentis accepts is accepted here.
+bool readConfiguration(const std::string& path, DetectOptions& options) {
+  options.configPath = path;
+  const std::string problem = TestSet::readTestConfiguration(path, options.configuration);
+  return problem.empty() || refuse(problem);
 }
 
 }  // namespace
@@ -217,8 +211,7 @@ ParseOutcome ParseDetectOptions(int argc, char** argv, DetectOptions& options) {
     return ParseOutcome::HelpShown;
   }
   if (!readDetector(vm, options) || !noForeignOptions(vm, detector, options.settings.detector) ||
-      !readRun(vm, options) ||
-      !readConfiguration(vm["configFile"].as<std::string>(), options.configuration)) {
+      !readRun(vm, options) || !readConfiguration(vm["configFile"].as<std::string>(), options)) {
     return ParseOutcome::Refused;
   }
   return ParseOutcome::Run;

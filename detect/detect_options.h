@@ -1,11 +1,11 @@
 #pragma once
 // The command line of ardentis-detect and the test configuration file it names.
 
-#include <boost/program_options/variables_map.hpp>
 #include <string>
 #include <vector>
 
 #include "detect/detector_settings.h"
+#include "testset/test_configuration.h"
 
 namespace Ostrel {
 namespace Detect {
@@ -16,7 +16,8 @@ struct DetectOptions {
   int fileRadius = -1;                   // -r as given (part of the file names), -1 when absent
   std::vector<std::string> noiseLevels;  // scene noise levels, written as ardentis writes them
   DetectorSettings settings;
-  boost::program_options::variables_map configuration;  // the test configuration's keys
+  std::string configPath;
+  TestSet::TestConfiguration configuration;
 };
 
 enum class ParseOutcome { Run, HelpShown, Refused };

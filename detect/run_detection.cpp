@@ -9,16 +9,14 @@
 #include <string>
 #include <vector>
 
-#include "config/config_keys.h"
-#include "core/clean_poly_data.h"
 #include "core/io/create_parent_directory.h"
 #include "core/io/load_poly_data.h"
 #include "detect/detect_options.h"
 #include "detect/detectors.h"
 #include "detect/keypoint_file.h"
-#include "driver/run_stages.h"
-#include "driver/scene_and_models.h"
-#include "testers/mesh_name.h"
+#include "testset/evaluation_mesh.h"
+#include "testset/naming.h"
+#include "testset/scene_files.h"
 
 namespace Ostrel {
 namespace Detect {
@@ -38,34 +36,23 @@ void fail(const std::string& message) {
   std::fprintf(stderr, "ardentis-detect: %s\n", message.c_str());
 }
 
-// Loads and cleans the mesh exactly as ardentis does before reading its keypoints.
-Mesh loadCleaned(const std::string& path) {
-  std::fflush(stdout);  // the reader's own messages come after the lines printed so far
-  Mesh mesh = Mesh::Take(Core::Impl::LoadPolyData(path.c_str()));
-  if (mesh) Core::Impl::CleanPolyData(mesh, true, 0.0, true);
-  return mesh;
+std::string adviceAfter(const std::string& advice) {
+  return advice.empty() ? "" : " (" + advice + ")";
 }
 
-// Loads every model, then cleans and measures them with the run's own stage, so that `mr` is
+// Loads every model, then cleans and measures them as the evaluation does, so that `mr` is
 // exactly the "Mean models' resolution" ardentis prints.
 bool loadModels(const DetectOptions& options, std::vector<MeshToDetect>& models, double& mr) {
-  RunRecords records;  // releases its references on every way out; `models` keeps its own
-  const int count = options.configuration["MODELS.NUMBER"].as<int>();
-  for (int i = 0; i < count; ++i) {
-    TestModel model;
-    model.meshPath = meshPathWithNoise(options.configuration[modelKey(i)].as<std::string>(), "0");
-    std::fflush(stdout);  // the reader's own messages come after the lines printed so far
-    model.mesh = Core::Impl::LoadPolyData(model.meshPath.c_str());
-    if (!model.mesh) {
-      fail("cannot load the model mesh " + model.meshPath);
-      return false;
-    }
-    records.models.push_back(model);
+  std::vector<std::string> paths;
+  for (const TestSet::ModelEntry& entry : options.configuration.models)
+    paths.push_back(TestSet::meshPathWithNoise(entry.mesh, "0"));
+  std::vector<Mesh> meshes;
+  const std::string problem = TestSet::loadModels(paths, options.configPath, meshes, mr);
+  if (!problem.empty()) {
+    fail(problem);
+    return false;
   }
-  std::vector<double> resolutions;
-  mr = measureModels(records.models, resolutions);
-  for (const TestModel& model : records.models)
-    models.push_back({model.meshPath, Mesh(model.mesh)});
+  for (std::size_t i = 0; i < paths.size(); ++i) models.push_back({paths[i], meshes[i]});
   return true;
 }
 
@@ -89,9 +76,9 @@ int detectAndWrite(const DetectOptions& options, double mr, const MeshToDetect& 
     return kMeshUnreadable;
   }
   SortKeypoints(keypoints);
-  const std::string name = Testers::Impl::MeshNameFromPath(mesh.path);
-  const std::string path = Testers::Impl::KeypointFilePath(options.savingPath, options.detectorID,
-                                                           options.fileRadius, name);
+  const std::string name = TestSet::meshNameFromPath(mesh.path);
+  const std::string path =
+      TestSet::keypointFilePath(options.savingPath, options.detectorID, options.fileRadius, name);
   if (!WriteKeypointFile(path, keypoints, error)) {
     fail(error);
     return kCannotWrite;
@@ -133,12 +120,17 @@ int RunDetection(int argc, char** argv) {
     const int status = detectAndWrite(options, mr, model);
     if (status != kDone) return status;
   }
-  const std::string scenePath = options.configuration["SCENE.PATH"].as<std::string>();
+  const std::string& scenePath = options.configuration.scene;
   for (const std::string& noise : options.noiseLevels) {
-    MeshToDetect scene{meshPathWithNoise(scenePath, noise), {}};
-    scene.mesh = loadCleaned(scene.path);
+    const std::string stale = TestSet::staleSceneWarning(scenePath, noise, options.configPath);
+    if (!stale.empty()) fail("warning: " + stale);
+  }
+  for (const std::string& noise : options.noiseLevels) {
+    MeshToDetect scene{TestSet::meshPathWithNoise(scenePath, noise), {}};
+    scene.mesh = TestSet::loadCleanMesh(scene.path);
     if (!scene.mesh) {
-      fail("cannot load the scene mesh " + scene.path);
+      fail("cannot load the scene mesh " + scene.path +
+           adviceAfter(TestSet::missingSceneAdvice(scenePath, noise, options.configPath)));
       return kMeshUnreadable;
     }
     const int status = detectAndWrite(options, mr, scene);

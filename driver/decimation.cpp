@@ -8,13 +8,12 @@
 #include <cmath>
 #include <cstdio>
 
-#include "core/clean_poly_data.h"
 #include "core/mesh_resolution.h"
 #include "testers/end_process.h"
+#include "testset/evaluation_mesh.h"
 
 namespace {
 
-using Ostrel::Core::Impl::CleanPolyData;
 using Ostrel::Core::Impl::compute_mesh_resolution;
 
 // "maxVertexesInDataset" defaults to -1, which means "not given".
@@ -46,7 +45,7 @@ double decimateInPlace(vtkPolyData*& mesh, int maxVertexes, int decimationLevel)
   vtkPolyData* decimated = decimateMesh(mesh, target);
   mesh->Delete();
   mesh = decimated;
-  CleanPolyData(mesh, true, 0.0, true);
+  Ostrel::TestSet::cleanAsEvaluated(mesh);
   return compute_mesh_resolution(mesh);
 }
 
@@ -64,7 +63,7 @@ vtkPolyData* decimateMesh(vtkPolyData* mesh, int target) {
     filter->SetInputData(mesh);
     filter->Update();
     result->DeepCopy(filter->GetOutput());
-    CleanPolyData(result, true, 0.0, true);
+    Ostrel::TestSet::cleanAsEvaluated(result);
   } else {
     result->DeepCopy(mesh);
   }

@@ -13,11 +13,9 @@
 #include <locale>
 #include <sstream>
 
-namespace {
+#include "testset/results_columns.h"
 
-const char* const kHeader =
-    ";Sigma noise;Radius;Repeatable Keypoints;TotScaleRepeatability;RepeatabilityTh;"
-    "Model Keypoints;Non-occluded Keypoints;Scene Keypoints;Scene Name\n";
+namespace {
 
 // Serialises the read-append-rewrite of one table across processes: an exclusive flock on
 // "<table>.lock", released when the object dies. The lock file is left in place on purpose:
@@ -168,7 +166,7 @@ void writeResultsTable(IDetectorTester& tester, boost::program_options::variable
   std::string table;
   if (!readTable(readPath, table)) return;
 
-  if (table.empty()) table = kHeader;
+  if (table.empty()) table = Ostrel::TestSet::resultsTableHeader();
   table += rows(vm, models, scene, results);
   replaceTable(tester.getOutputFilename(vm), table);
 }

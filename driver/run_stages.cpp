@@ -4,15 +4,14 @@
 
 #include <cstdio>
 
-#include "core/clean_poly_data.h"
 #include "core/io/load_poly_data.h"
 #include "core/mesh_resolution.h"
 #include "driver/decimation.h"
 #include "driver/run_threads.h"
 #include "driver/scene_and_models.h"
+#include "testset/evaluation_mesh.h"
 
 namespace po = boost::program_options;
-using Ostrel::Core::Impl::CleanPolyData;
 using Ostrel::Core::Impl::compute_mesh_resolution;
 
 RunRecords::~RunRecords() {
@@ -40,15 +39,9 @@ int loadRunRecords(po::variables_map& vm, RunRecords& run) {
 }
 
 double measureModels(std::vector<TestModel>& models, std::vector<double>& resolutions) {
-  resolutions.clear();
-  double sum = 0.0;
-  for (TestModel& model : models) {
-    if (!model.mesh) continue;
-    CleanPolyData(model.mesh, true, 0.0, true);
-    resolutions.push_back(compute_mesh_resolution(model.mesh));
-    sum += resolutions.back();
-  }
-  return models.empty() ? 0.0 : sum / static_cast<double>(models.size());
+  std::vector<vtkPolyData*> meshes;
+  for (const TestModel& model : models) meshes.push_back(model.mesh);
+  return Ostrel::TestSet::measureModels(meshes, resolutions);
 }
 
 void prepareTester(po::variables_map& vm, RunRecords& run, RepeatabilityRadii& radii) {
@@ -103,7 +96,7 @@ void prepareScene(po::variables_map& vm, RunRecords& run, RepeatabilityRadii& ra
     }
     decimateScene(vm, run.scene, radii.decimationLevel);
   }
-  if (run.scene.mesh && !cleaned) CleanPolyData(run.scene.mesh, true, 0.0, true);
+  if (run.scene.mesh && !cleaned) Ostrel::TestSet::cleanAsEvaluated(run.scene.mesh);
 }
 
 void extractSceneKeypoints(IDetectorTester& tester, TestModel& scene) {

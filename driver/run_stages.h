@@ -1,7 +1,7 @@
 #pragma once
 // The stages of one evaluation run, in the order runEvaluation calls them; the benchmark times
 // the same functions. Every stage works on the run's records and prints the run's progress
-// lines, except measureModels, which prints nothing so that other tools can use it.
+// lines, except measureModels, which prints nothing.
 
 #include <boost/program_options/variables_map.hpp>
 #include <memory>
@@ -36,9 +36,8 @@ struct RunRecords {
 // cannot (after "Problems loading scene").
 int loadRunRecords(boost::program_options::variables_map& vm, RunRecords& run);
 
-// Cleans every model mesh in place and computes its mesh resolution (mean edge length, in the
-// mesh's units); `resolutions` (cleared first) receives them in model order. Returns their mean
-// over the model list, 0.0 for an empty list rather than 0 / 0. Prints nothing.
+// The models' mean resolution as testset/evaluation_mesh.h measures it, over the records' meshes
+// (each cleaned in place); `resolutions` receives each model's. Prints nothing.
 double measureModels(std::vector<TestModel>& models, std::vector<double>& resolutions);
 
 // Makes run.tester for radii.meanModelResolution; when the tester decimates, decimates the

@@ -2,24 +2,17 @@
 
 #include <vtkPolyData.h>
 
-#include <algorithm>
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 
-#include "config/config_keys.h"
 #include "core/io/load_poly_data.h"
 #include "driver/scene_prefetch.h"
-#include "testers/mesh_name.h"
+#include "testset/configuration_keys.h"
+#include "testset/ground_truth.h"
+#include "testset/naming.h"
 
 namespace {
 
-const char* const kDataDirectory = "./data/";
-
-std::string withoutDoubleQuotes(std::string text) {
-  text.erase(std::remove(text.begin(), text.end(), '"'), text.end());
-  return text;
-}
+using Ostrel::TestSet::meshPathWithNoise;
 
 // Only ".ply" paths are loaded for a run, whatever else LoadPolyData could read. A file the
 // silent road cannot read takes the general one, whose readers are first tried in a forked
@@ -67,8 +60,8 @@ bool loadModel(boost::program_options::variables_map& vm, int i, TestModel& mode
     return false;
   }
 
-  const std::string groundTruthPath = kDataDirectory + withoutDoubleQuotes(configuredGroundTruth);
-  if (!readGroundTruth(groundTruthPath, model)) {
+  const std::string groundTruthPath = Ostrel::TestSet::groundTruthPath(configuredGroundTruth);
+  if (!Ostrel::TestSet::readGroundTruth(groundTruthPath, model.rotation, model.translation)) {
     std::printf("Error opening file: %s\n", configuredGroundTruth.c_str());
     std::fflush(stdout);
     return false;
@@ -78,37 +71,10 @@ bool loadModel(boost::program_options::variables_map& vm, int i, TestModel& mode
 
 }  // namespace
 
-std::string meshPathWithNoise(const std::string& configuredValue, const std::string& noise) {
-  const std::string prefix = kDataDirectory;
-  std::string path = withoutDoubleQuotes(prefix + configuredValue);
-  // A name without any '.' of its own gets the suffix at its end: the '.' of the data directory
-  // is never a place for it.
-  std::string::size_type dot = path.rfind('.');
-  if (dot == std::string::npos || dot < prefix.size()) dot = path.size();
-  path.insert(dot, "_" + noise);
-  return path;
-}
-
-bool readGroundTruth(const std::string& path, TestModel& model) {
-  std::ifstream in(path);
-  if (!in.is_open()) return false;
-  // File order is [R | t] row by row: three rotation values, then one translation value.
-  float* const targets[12] = {&model.rotation[0],    &model.rotation[1],    &model.rotation[2],
-                              &model.translation[0], &model.rotation[3],    &model.rotation[4],
-                              &model.rotation[5],    &model.translation[1], &model.rotation[6],
-                              &model.rotation[7],    &model.rotation[8],    &model.translation[2]};
-  float values[12];
-  for (float& value : values) {
-    if (!(in >> value)) return false;  // a pose with undefined entries must not be evaluated
-  }
-  for (int k = 0; k < 12; ++k) *targets[k] = values[k];
-  return true;
-}
-
 std::string scenePath(boost::program_options::variables_map& vm,
                       const std::string& configuredScene) {
-  return meshPathWithNoise(
-      configuredScene, Ostrel::Testers::Impl::NoiseLevelName(vm["sigmaSceneNoise"].as<double>()));
+  return meshPathWithNoise(configuredScene,
+                           Ostrel::TestSet::noiseLevelName(vm["sigmaSceneNoise"].as<double>()));
 }
 
 std::string plyScenePath(boost::program_options::variables_map& vm) {

@@ -1,20 +1,13 @@
 #pragma once
 // Builds the scene and model records from the test configuration. Paths are "./data/" plus the
-// configured value, double quotes removed, with "_<noise>" inserted before the last '.'.
+// configured value, double quotes removed, with "_<noise>" inserted before the last '.'
+// (testset/naming.h).
 
 #include <boost/program_options/variables_map.hpp>
 #include <string>
 #include <vector>
 
 #include "testers/test_model.h"
-
-// "./data/" + value without double quotes, with "_" + noise inserted before its last '.' (at the
-// end of a value that has no '.' of its own, so that the message names a recognisable path).
-std::string meshPathWithNoise(const std::string& configuredValue, const std::string& noise);
-
-// Reads the twelve numbers of a ground-truth file ([R | t] row by row) into `model`; false when
-// the file cannot be opened or holds fewer than twelve numbers.
-bool readGroundTruth(const std::string& path, TestModel& model);
 
 class ScenePrefetch;
 

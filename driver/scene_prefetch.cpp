@@ -2,9 +2,9 @@
 
 #include <vtkPolyData.h>
 
-#include "core/clean_poly_data.h"
 #include "core/io/load_poly_data.h"
 #include "core/mesh_resolution.h"
+#include "testset/evaluation_mesh.h"
 
 ScenePrefetch::ScenePrefetch(const std::string& path) : path_(path) {
   // VTK registers its object factories on the first New(); that must not race the thread's.
@@ -25,7 +25,7 @@ void ScenePrefetch::work() {
   points_.set_value(mesh_ != nullptr ? static_cast<long>(mesh_->GetNumberOfPoints()) : -1);
   if (mesh_ == nullptr) return;
   resolution_ = Ostrel::Core::Impl::compute_mesh_resolution(mesh_);
-  Ostrel::Core::Impl::CleanPolyData(mesh_, true, 0.0, true);
+  Ostrel::TestSet::cleanAsEvaluated(mesh_);
   if (mesh_->GetNumberOfPoints() > 0)
     locator_ = std::make_unique<Ostrel::Core::Impl::KdTree>(mesh_.Get());
 }

@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "core/io/atomic_file.h"
+#include "grid/interruption.h"
 #include "grid/merge.h"
 #include "grid/run_program.h"
 
@@ -53,10 +54,7 @@ std::string submit(const GridSettings& grid, const Stage& stage, int jobs,
                                    "--array=" + array,
                                    "--cpus-per-task=" + std::to_string(grid.threads),
                                    "--output=" + resultsPath(grid, "slurm/%x_%A_%a.log")};
-  if (!dependency.empty()) {
-    argv.push_back("--dependency=afterok:" + dependency);
-    argv.push_back("--kill-on-invalid-dep=yes");
-  }
+  if (!dependency.empty()) argv.push_back("--dependency=afterany:" + dependency);
   argv.insert(argv.end(), grid.slurmOptions.begin(), grid.slurmOptions.end());
   argv.insert(argv.end(), {script, stage.manifest, std::to_string(grid.tasksPerElement)});
   std::string output;
@@ -80,18 +78,19 @@ int queuedTasks(const std::string& ids) {
 
 // Polls once a second. A controller that does not answer is retried (each failed query may
 // itself take its timeout); after a minute without an answer the wait ends with a message and
-// whatever the jobs left is merged, the missing tasks reported as such.
-void waitForSlurm(const std::string& ids) {
+// whatever the jobs left is merged, the missing tasks reported as such. False when interrupted.
+bool waitForSlurm(const std::string& ids) {
   using Clock = std::chrono::steady_clock;
   Clock::time_point lastAnswer = Clock::now();
   for (int last = -1;; ::sleep(1)) {
+    if (interrupted()) return false;
     const int queued = queuedTasks(ids);
     if (queued == 0) break;
     if (queued < 0) {
       if (Clock::now() - lastAnswer < std::chrono::minutes(1)) continue;
       std::printf("slurm: squeue gave no answer for a minute; jobs %s left unwatched\n",
                   ids.c_str());
-      return;
+      return true;
     }
     lastAnswer = Clock::now();
     if (queued != last) std::printf("slurm: %d tasks queued or running\n", queued);
@@ -99,6 +98,17 @@ void waitForSlurm(const std::string& ids) {
     last = queued;
   }
   std::printf("slurm: jobs %s finished\n", ids.c_str());
+  return true;
+}
+
+void reportJobsLeftQueued(const std::string& ids) {
+  std::string spaced = ids;
+  for (char& c : spaced) c = c == ',' ? ' ' : c;
+  std::printf(
+      "slurm: jobs %s stay queued; once they are done, run the same command with --merge, or "
+      "cancel them: scancel %s\n",
+      ids.c_str(), spaced.c_str());
+  std::fflush(stdout);
 }
 
 }  // namespace
@@ -116,11 +126,13 @@ std::string arrayIndexList(const std::vector<int>& lines) {
   return list;
 }
 
-bool runWithParallel(const GridSettings& grid, const std::vector<Stage>& stages, int jobs) {
+EngineOutcome runWithParallel(const GridSettings& grid, const std::vector<Stage>& stages,
+                              int jobs) {
   // Manifest lines are POSIX shell; parallel would otherwise guess the shell from its parent.
   ::setenv("PARALLEL_SHELL", "/bin/sh", 1);
   for (const Stage& stage : stages) {
     if (stage.tasks == 0) continue;
+    if (interrupted()) return EngineOutcome::interrupted;
     std::printf("running %d %s tasks with GNU parallel\n", stage.tasks, stage.name.c_str());
     std::vector<std::string> argv = {"parallel", "--will-cite", "--joblog",
                                      resultsPath(grid, "joblog-" + stage.name + ".txt"),
@@ -130,39 +142,43 @@ bool runWithParallel(const GridSettings& grid, const std::vector<Stage>& stages,
     if (jobs > 0) argv.insert(argv.end(), {"--jobs", std::to_string(jobs)});
     argv.insert(argv.end(), {"--arg-file", stage.manifest});
     const int status = runProgram(argv, grid.workDir);
+    if (interrupted()) return EngineOutcome::interrupted;
     // parallel's status counts failed tasks up to 101; above that it failed itself.
     if (status > 101 || status == 127) {
       std::fprintf(stderr, "ardentis-grid: GNU parallel could not run %s (status %d)\n",
                    stage.manifest.c_str(), status);
-      return false;
+      return EngineOutcome::failed;
     }
   }
-  return true;
+  return EngineOutcome::ran;
 }
 
-bool runWithSlurm(const GridSettings& grid, const std::vector<Stage>& stages, int jobs, bool wait) {
+EngineOutcome runWithSlurm(const GridSettings& grid, const std::vector<Stage>& stages, int jobs,
+                           bool wait) {
   std::error_code ignored;  // a directory that cannot be made fails the script's writing below
   std::filesystem::create_directories(resultsPath(grid, "slurm"), ignored);
   const std::string script = resultsPath(grid, "slurm/array.sh");
   const std::string error = Core::Impl::WriteFileAtomically(script, kArrayScript);
   if (!error.empty()) {
     std::fprintf(stderr, "ardentis-grid: %s\n", error.c_str());
-    return false;
+    return EngineOutcome::failed;
   }
   std::string dependency;
   std::string ids;
   for (const Stage& stage : stages) {
     if (stage.lines.empty()) continue;
     const std::string id = submit(grid, stage, jobs, dependency);
-    if (id.empty()) return false;
+    if (id.empty()) return EngineOutcome::failed;
     std::printf("slurm: %s array of %zu tasks is job %s\n", stage.name.c_str(), stage.lines.size(),
                 id.c_str());
     dependency = id;
     ids += (ids.empty() ? "" : ",") + id;
   }
   std::fflush(stdout);
-  if (wait && !ids.empty()) waitForSlurm(ids);
-  return true;
+  if (!wait || ids.empty()) return interrupted() ? EngineOutcome::interrupted : EngineOutcome::ran;
+  if (waitForSlurm(ids)) return EngineOutcome::ran;
+  reportJobsLeftQueued(ids);
+  return EngineOutcome::interrupted;
 }
 
 }  // namespace Grid

@@ -8,7 +8,7 @@
 #include <set>
 #include <sstream>
 
-#include "testers/mesh_name.h"
+#include "testset/naming.h"
 
 namespace Ostrel {
 namespace Grid {
@@ -30,19 +30,6 @@ std::vector<std::string> words(const std::string& text) {
   std::istringstream in(text);
   for (std::string word; in >> word;) list.push_back(word);
   return list;
-}
-
-// Names and values end up in file names and shell command lines: keep them to characters that
-// need no quoting anywhere.
-bool isPlainWord(const std::string& text) {
-  if (text.empty() || text[0] == '-' || text[0] == '.') return false;
-  for (char c : text) {
-    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '.' && c != '_' && c != '-' &&
-        c != '+') {
-      return false;
-    }
-  }
-  return true;
 }
 
 std::vector<std::string> numbers(const std::string& file, const std::string& key,
@@ -94,7 +81,7 @@ std::string absoluteDirectory(const std::string& file, const std::string& base,
 }
 
 DetectorEntry readEntry(const std::string& file, const std::string& name, const ptree& section) {
-  if (!isPlainWord(name)) {
+  if (!TestSet::isPlainName(name)) {
     fail(file, "[" + name + "]: a detector ID takes letters, digits, '.', '_', '-' and '+' only");
   }
   DetectorEntry entry;
@@ -104,7 +91,8 @@ DetectorEntry readEntry(const std::string& file, const std::string& name, const 
     const std::string where = "[" + name + "] " + key;
     if (key == "detector") {
       entry.detector = value;
-      if (!isPlainWord(value)) fail(file, where + ": '" + value + "' is not a detector name");
+      if (!TestSet::isPlainName(value))
+        fail(file, where + ": '" + value + "' is not a detector name");
     } else if (key == "radius") {
       for (const std::string& word : words(value)) {
         entry.radii.push_back(positiveInteger(file, where, word));
@@ -112,10 +100,11 @@ DetectorEntry readEntry(const std::string& file, const std::string& name, const 
       if (entry.radii.empty()) fail(file, where + ": no value");
     } else {
       DetectorOption option{key, words(value)};
-      if (!isPlainWord(key)) fail(file, where + ": not an option name");
+      if (!TestSet::isPlainName(key)) fail(file, where + ": not an option name");
       if (option.values.empty()) fail(file, where + ": no value");
       for (const std::string& word : option.values) {
-        if (!isPlainWord(word)) fail(file, where + ": '" + word + "' is not a plain value");
+        if (!TestSet::isPlainName(word))
+          fail(file, where + ": '" + word + "' is not a plain value");
       }
       entry.options.push_back(option);
     }
@@ -148,6 +137,8 @@ void readGridSection(const std::string& file, const ptree& section, GridSettings
   if (!std::filesystem::is_regular_file(config, error)) {
     fail(file, "[grid] configFile: no file " + config.string());
   }
+  const std::string problem = TestSet::readTestConfiguration(config.string(), grid.configuration);
+  if (!problem.empty()) fail(file, "[grid] configFile: " + problem);
   grid.keypoints = text("keypoints", "feats");
   grid.results = text("results", "results");
   grid.report = text("report", "report");
@@ -173,7 +164,7 @@ std::string canonicalNumber(const std::string& value) {
   if (!in || in.peek() != std::char_traits<char>::eof() || !std::isfinite(number)) {
     throw std::invalid_argument(value);
   }
-  return Testers::Impl::NoiseLevelName(number);
+  return TestSet::noiseLevelName(number);
 }
 
 GridSettings readGridFile(const std::string& path) {

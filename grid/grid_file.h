@@ -28,6 +28,8 @@
 #include <utility>
 #include <vector>
 
+#include "testset/test_configuration.h"
+
 namespace Ostrel {
 namespace Grid {
 
@@ -52,6 +54,7 @@ struct DetectorEntry {
 struct GridSettings {
   std::string workDir;  // absolute
   std::string configFile;
+  TestSet::TestConfiguration configuration;  // what configFile holds
   std::string keypoints;
   std::string results;
   std::string report;                   // empty: no report

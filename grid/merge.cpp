@@ -5,7 +5,8 @@
 
 #include "core/io/atomic_file.h"
 #include "grid/read_lines.h"
-#include "testers/mesh_name.h"
+#include "testset/naming.h"
+#include "testset/results_columns.h"
 
 namespace Ostrel {
 namespace Grid {
@@ -30,11 +31,28 @@ std::vector<std::string> logTail(const std::string& path) {
   return tail;
 }
 
-// True when the task finished; otherwise records it as failed with its log.
+void addNotRun(const std::string& prerequisite, const Task& task, MergeResult& result) {
+  for (TasksNotRun& group : result.notRun) {
+    if (group.prerequisite == prerequisite) {
+      group.tasks.push_back(task.directory);
+      return;
+    }
+  }
+  result.notRun.push_back({prerequisite, {task.directory}});
+}
+
+// True when the task finished; otherwise records it as failed with its log, or as not run when
+// a task it needs did not finish (that one is reported, not this one's log).
 bool checkDone(const GridSettings& grid, const Task& task, MergeResult& result) {
   if (taskDone(grid, task)) {
     ++result.done;
     return true;
+  }
+  for (const std::string& prerequisite : task.prerequisites) {
+    if (!taskDone(grid, Task{prerequisite, "", "", {}})) {
+      addNotRun(prerequisite, task, result);
+      return false;
+    }
   }
   result.failed.push_back({task.directory, logTail(inWorkDir(grid, task.directory + "/log"))});
   return false;
@@ -47,11 +65,11 @@ void addTaskTable(const GridSettings& grid, const Task& task, Table& table, Merg
     result.errors.push_back("cannot read results table " + path);
     return;
   }
-  if (table.header.empty()) table.header = lines[0];
-  if (lines[0] != table.header) {
-    result.errors.push_back(path + ": another header than the task tables before it");
+  if (lines[0] + "\n" != TestSet::resultsTableHeader()) {
+    result.errors.push_back(path + ": not the evaluator's results table header");
     return;
   }
+  table.header = lines[0];
   for (std::size_t i = 1; i < lines.size(); ++i) {
     if (lines[i].empty()) continue;
     table.rows += lines[i] + "\n";
@@ -85,7 +103,7 @@ MergeResult mergeResults(const GridSettings& grid, const TaskPlan& plan) {
   for (const std::string& id : order) {
     const Table& table = tables[id];
     if (table.header.empty()) continue;
-    const std::string path = Testers::Impl::ResultsTablePath(grid.results, id);
+    const std::string path = TestSet::resultsTablePath(grid.results, id);
     const std::string error =
         Core::Impl::WriteFileAtomically(inWorkDir(grid, path), table.header + "\n" + table.rows);
     if (!error.empty()) {

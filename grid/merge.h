@@ -19,9 +19,16 @@ struct FailedTask {
   std::vector<std::string> logLines;  // the last lines of its log; empty when it never started
 };
 
+// Evaluation tasks that did not run because a detection task they need failed.
+struct TasksNotRun {
+  std::string prerequisite;        // the failed detection task's directory
+  std::vector<std::string> tasks;  // in manifest order
+};
+
 struct MergeResult {
   int done = 0;
   std::vector<FailedTask> failed;   // in manifest order, detection tasks first
+  std::vector<TasksNotRun> notRun;  // by failed detection task, in manifest order
   std::vector<std::string> tables;  // merged tables written, relative to workDir
   long rows = 0;                    // rows in them
   std::vector<std::string> errors;  // a task table unreadable or with another header; a write

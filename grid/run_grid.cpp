@@ -6,12 +6,15 @@
 #include <iostream>
 #include <set>
 
-#include "config/message_placeholder.h"
 #include "core/io/atomic_file.h"
+#include "core/io/message_placeholder.h"
 #include "grid/engines.h"
 #include "grid/grid_file.h"
+#include "grid/input_check.h"
+#include "grid/interruption.h"
 #include "grid/merge.h"
 #include "grid/read_lines.h"
+#include "grid/results_lock.h"
 #include "grid/run_program.h"
 #include "grid/tasks.h"
 
@@ -21,9 +24,10 @@ using namespace Ostrel::Grid;
 namespace {
 
 // Exit statuses.
-const int kTasksFailed = 1;  // some task failed, a table or the report could not be written
-const int kBadInput = 2;     // command line or grid file
-const int kEngineFailed = 3;
+const int kTasksFailed = 1;   // some task failed, a table or the report could not be written
+const int kBadInput = 2;      // command line or grid file
+const int kEngineFailed = 3;  // also: the results directory cannot be written or is in use
+const int kInterrupted = 130;
 
 struct Options {
   std::string gridFile;
@@ -148,11 +152,20 @@ std::vector<Stage> writeManifests(const GridSettings& grid, const TaskPlan& plan
 }
 
 int printSummary(const MergeResult& result) {
-  std::printf("tasks: %d done, %zu failed\n", result.done, result.failed.size());
+  std::size_t notRun = 0;
+  for (const TasksNotRun& group : result.notRun) notRun += group.tasks.size();
+  std::printf("tasks: %d done, %zu failed", result.done, result.failed.size());
+  if (notRun > 0) std::printf(", %zu not run", notRun);
+  std::printf("\n");
   for (const FailedTask& task : result.failed) {
     std::printf("failed: %s%s\n", task.directory.c_str(),
                 task.logLines.empty() ? " (did not start)" : "");
     for (const std::string& line : task.logLines) std::printf("  | %s\n", line.c_str());
+  }
+  for (const TasksNotRun& group : result.notRun) {
+    std::printf("not run: detection task %s failed:", group.prerequisite.c_str());
+    for (const std::string& task : group.tasks) std::printf(" %s", task.c_str());
+    std::printf("\n");
   }
   for (const std::string& error : result.errors) {
     std::fprintf(stderr, "ardentis-grid: %s\n", error.c_str());
@@ -160,7 +173,7 @@ int printSummary(const MergeResult& result) {
   std::printf("rows written: %ld in %zu tables\n", result.rows, result.tables.size());
   for (const std::string& table : result.tables) std::printf("  %s\n", table.c_str());
   std::fflush(stdout);
-  return result.failed.empty() && result.errors.empty() ? 0 : kTasksFailed;
+  return result.failed.empty() && result.notRun.empty() && result.errors.empty() ? 0 : kTasksFailed;
 }
 
 int drawReport(const GridSettings& grid, const std::string& tool, const MergeResult& result) {
@@ -174,9 +187,38 @@ int drawReport(const GridSettings& grid, const std::string& tool, const MergeRes
   return kTasksFailed;
 }
 
+// The inputs every task reads exist, and the noisy scenes are not older than their scene;
+// false after naming what is missing.
+bool inputsReady(const GridSettings& grid) {
+  std::error_code error;
+  std::filesystem::current_path(grid.workDir, error);  // test configurations name ./data/ paths
+  const InputCheck check = checkInputs(grid);
+  for (const std::string& warning : check.warnings)
+    std::fprintf(stderr, "ardentis-grid: warning: %s\n", warning.c_str());
+  for (const std::string& missing : check.missing)
+    std::fprintf(stderr, "ardentis-grid: missing %s\n", missing.c_str());
+  if (check.missing.empty()) return true;
+  std::fprintf(stderr, "ardentis-grid: %zu files missing in %s; no task was run\n",
+               check.missing.size(), grid.workDir.c_str());
+  return false;
+}
+
+int runEngine(const Options& options, const GridSettings& grid, const std::vector<Stage>& stages) {
+  const bool slurm = options.engine == "slurm";
+  const EngineOutcome outcome = slurm ? runWithSlurm(grid, stages, options.jobs, !options.noWait)
+                                      : runWithParallel(grid, stages, options.jobs);
+  if (outcome == EngineOutcome::failed) return kEngineFailed;
+  if (outcome == EngineOutcome::interrupted) {
+    std::fprintf(stderr, "ardentis-grid: interrupted; run the same command again to resume\n");
+    return kInterrupted;
+  }
+  return 0;
+}
+
 }  // namespace
 
 int runGrid(int argc, char** argv) {
+  catchInterruptions();
   Options options;
   if (const int status = parseCommandLine(argc, argv, options); status != 0) {
     return status < 0 ? 0 : status;
@@ -192,6 +234,7 @@ int runGrid(int argc, char** argv) {
     std::fprintf(stderr, "ardentis-grid: %s\n", error.what());
     return kBadInput;
   }
+  if (!options.mergeOnly && !inputsReady(grid)) return kTasksFailed;
   const std::size_t count = plan.detection.size() + plan.evaluation.size();
   if (options.dryRun) {
     std::printf("%s%s%zu tasks: %zu model detection, %zu evaluation\n",
@@ -200,19 +243,27 @@ int runGrid(int argc, char** argv) {
     return 0;
   }
 
+  const std::string results = inWorkDir(grid, grid.results);
   std::error_code error;
-  std::filesystem::create_directories(inWorkDir(grid, grid.results), error);
-  const std::vector<Stage> stages = error ? std::vector<Stage>() : writeManifests(grid, plan);
+  std::filesystem::create_directories(results, error);
+  if (error) {
+    std::fprintf(stderr, "ardentis-grid: cannot create %s: %s\n", results.c_str(),
+                 error.message().c_str());
+    return kEngineFailed;
+  }
+  const ResultsLock lock(results);
+  if (!lock.problem().empty()) {
+    std::fprintf(stderr, "ardentis-grid: %s\n", lock.problem().c_str());
+    return kEngineFailed;
+  }
+  const std::vector<Stage> stages = writeManifests(grid, plan);
   if (stages.empty()) {
     std::fprintf(stderr, "ardentis-grid: cannot write in %s\n", grid.results.c_str());
     return kEngineFailed;
   }
   if (!options.mergeOnly) {
-    const bool slurm = options.engine == "slurm";
-    const bool ran = slurm ? runWithSlurm(grid, stages, options.jobs, !options.noWait)
-                           : runWithParallel(grid, stages, options.jobs);
-    if (!ran) return kEngineFailed;
-    if (slurm && options.noWait) return 0;
+    const int status = runEngine(options, grid, stages);
+    if (status != 0 || (options.engine == "slurm" && options.noWait)) return status;
   }
   const MergeResult result = mergeResults(grid, plan);
   const int status = printSummary(result);

@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "grid/interruption.h"
+
 namespace Ostrel {
 namespace Grid {
 
@@ -36,6 +38,7 @@ int runProgram(const std::vector<std::string>& argv, const std::string& director
   std::fflush(stderr);
   const pid_t pid = ::fork();
   if (pid == 0) startChild(argv, directory, pipeFds[1]);
+  if (pid > 0) passInterruptionsTo(pid);
   if (output != nullptr) {
     ::close(pipeFds[1]);
     char buffer[4096];
@@ -49,8 +52,12 @@ int runProgram(const std::vector<std::string>& argv, const std::string& director
   if (pid < 0) return 127;
   int status = 0;
   while (::waitpid(pid, &status, 0) < 0) {
-    if (errno != EINTR) return 127;
+    if (errno != EINTR) {
+      passInterruptionsTo(0);
+      return 127;
+    }
   }
+  passInterruptionsTo(0);
   if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
   return WEXITSTATUS(status);
 }

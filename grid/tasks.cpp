@@ -2,6 +2,8 @@
 
 #include <set>
 
+#include "testset/naming.h"
+
 namespace Ostrel {
 namespace Grid {
 
@@ -62,15 +64,27 @@ Task detectionTask(const GridSettings& grid, const Tools& tools, const Setting& 
   return task;
 }
 
+// Stops the task, saying why, unless every prerequisite finished.
+std::string prerequisiteChecks(const std::vector<std::string>& prerequisites) {
+  std::string checks;
+  for (const std::string& directory : prerequisites) {
+    const std::string dir = shellQuote(directory);
+    checks += "{ test -f " + dir + "/done || { echo not run: detection task " + dir +
+              " failed; exit 1; }; } && ";
+  }
+  return checks;
+}
+
 Task evaluationTask(const GridSettings& grid, const Tools& tools, const Setting& setting,
-                    const std::string& noise) {
+                    const std::string& noise, const std::vector<std::string>& prerequisites) {
   Task task;
   task.detectorID = setting.detectorID;
   task.directory =
       grid.results + "/tasks/evaluate/" + setting.detectorID + radiusSuffix(setting) + "_n" + noise;
-  std::string runs;
+  task.prerequisites = prerequisites;
+  std::string runs = prerequisiteChecks(prerequisites);
   for (const std::string& threshold : grid.thresholds) {
-    if (!runs.empty()) runs += " && ";
+    if (&threshold != &grid.thresholds.front()) runs += " && ";
     runs += shellQuote(tools.ardentis) + " -C " + shellQuote(grid.configFile) + " -S " +
             shellQuote(grid.keypoints) + " -O " + shellQuote(task.directory) + " --detectorID " +
             setting.detectorID + " -n " + noise + " -t " + threshold;
@@ -86,10 +100,8 @@ Task evaluationTask(const GridSettings& grid, const Tools& tools, const Setting&
 std::string shellQuote(const std::string& word) {
   bool plain = !word.empty();
   for (char c : word) {
-    if (!std::isalnum(static_cast<unsigned char>(c)) &&
-        std::string("._-+/=:,").find(c) == std::string::npos) {
+    if (!TestSet::isNameCharacter(c) && std::string("/=:,").find(c) == std::string::npos)
       plain = false;
-    }
   }
   if (plain) return word;
   std::string quoted = "'";
@@ -111,9 +123,13 @@ TaskPlan planTasks(const GridSettings& grid, const Tools& tools) {
       if (!directories.insert(name).second) {
         throw GridFileError("two detector settings are named " + name);
       }
-      if (!entry.precomputed()) plan.detection.push_back(detectionTask(grid, tools, setting));
+      std::vector<std::string> prerequisites;
+      if (!entry.precomputed()) {
+        plan.detection.push_back(detectionTask(grid, tools, setting));
+        prerequisites.push_back(plan.detection.back().directory);
+      }
       for (const std::string& noise : grid.noise) {
-        plan.evaluation.push_back(evaluationTask(grid, tools, setting, noise));
+        plan.evaluation.push_back(evaluationTask(grid, tools, setting, noise, prerequisites));
       }
     }
   }

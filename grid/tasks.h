@@ -6,7 +6,9 @@
 //  - an evaluation task per detector setting and noise level: ardentis at every threshold.
 // Each task works in its own directory under <results>/tasks/ (its log, its results table, a
 // "done" file written last, then a line "done: <directory>"), which it empties first, so that a
-// rerun replaces its rows. Precomputed entries get evaluation tasks only.
+// rerun replaces its rows. Precomputed entries get evaluation tasks only. An evaluation task
+// whose detection task did not finish does not run: its log says "not run: detection task
+// <directory> failed" and it fails.
 
 #include <string>
 #include <vector>
@@ -20,6 +22,9 @@ struct Task {
   std::string directory;   // relative to the grid's workDir
   std::string detectorID;  // names the results table; "" for detection tasks
   std::string command;     // the manifest line
+  // Directories of the tasks whose keypoint files this one reads: without their "done" file
+  // the task does not run (its line says so and fails).
+  std::vector<std::string> prerequisites;
 };
 
 struct TaskPlan {

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <iostream>
 
-#include "config/message_placeholder.h"
+#include "core/io/message_placeholder.h"
 #include "core/io/read_support.h"
 
 namespace po = boost::program_options;

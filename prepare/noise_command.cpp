@@ -11,14 +11,13 @@
 
 #include "core/io/load_poly_data.h"
 #include "core/io/read_support.h"
-#include "driver/scene_and_models.h"
 #include "prepare/atomic_output.h"
 #include "prepare/command_line.h"
 #include "prepare/commands.h"
 #include "prepare/gaussian_noise.h"
-#include "prepare/mean_model_resolution.h"
-#include "prepare/test_configuration.h"
-#include "testers/mesh_name.h"
+#include "testset/evaluation_mesh.h"
+#include "testset/naming.h"
+#include "testset/test_configuration.h"
 
 namespace po = boost::program_options;
 
@@ -56,18 +55,19 @@ std::string ParseLevels(const std::vector<std::string>& texts, std::vector<doubl
   return "";
 }
 
-std::string Resolution(const po::variables_map& vm, const TestConfiguration& configuration,
-                       double& resolution) {
+std::string Resolution(const po::variables_map& vm, const std::string& configPath,
+                       const TestSet::TestConfiguration& configuration, double& resolution) {
   if (vm.count("resolution")) {
     resolution = vm["resolution"].as<double>();
     return "";
   }
-  if (configuration.modelPaths.empty()) return "no models to measure: give --resolution";
+  if (configuration.models.empty()) return "no models to measure: give --resolution";
   std::vector<std::string> paths;
-  for (const std::string& model : configuration.modelPaths) {
-    paths.push_back(meshPathWithNoise(model, "0"));
+  for (const TestSet::ModelEntry& model : configuration.models) {
+    paths.push_back(TestSet::meshPathWithNoise(model.mesh, "0"));
   }
-  const std::string problem = MeanModelResolution(paths, resolution);
+  std::vector<vtkSmartPointer<vtkPolyData>> meshes;
+  const std::string problem = TestSet::loadModels(paths, configPath, meshes, resolution);
   if (problem.empty() && !(resolution > 0.0)) return "the models have no polygons to measure";
   return problem;
 }
@@ -76,7 +76,7 @@ int WriteLevels(vtkPolyData* scene, const std::string& configuredScene,
                 const std::vector<double>& levels, double resolution, std::uint64_t seed) {
   for (double sigma : levels) {
     const std::string path =
-        meshPathWithNoise(configuredScene, Testers::Impl::NoiseLevelName(sigma));
+        TestSet::meshPathWithNoise(configuredScene, TestSet::noiseLevelName(sigma));
     if (sigma == 0.0) {
       std::printf("%s is the scene itself: left as it is\n", path.c_str());
       continue;
@@ -89,8 +89,8 @@ int WriteLevels(vtkPolyData* scene, const std::string& configuredScene,
       ReportProblem(kCommand, problem);
       return 1;
     }
-    std::printf("%s: sigma %s x %g = %g\n", path.c_str(),
-                Testers::Impl::NoiseLevelName(sigma).c_str(), resolution, sigma * resolution);
+    std::printf("%s: sigma %s x %g = %g\n", path.c_str(), TestSet::noiseLevelName(sigma).c_str(),
+                resolution, sigma * resolution);
     std::fflush(stdout);
   }
   return 0;
@@ -116,21 +116,22 @@ int RunNoiseCommand(int argc, char** argv) {
     ReportProblem(kCommand, "--resolution must be > 0");
     return 2;
   }
-  TestConfiguration configuration;
-  problem = ReadTestConfiguration(vm["configFile"].as<std::string>(), configuration);
+  const std::string configPath = vm["configFile"].as<std::string>();
+  TestSet::TestConfiguration configuration;
+  problem = TestSet::readTestConfiguration(configPath, configuration);
   double resolution = 0.0;
-  if (problem.empty()) problem = Resolution(vm, configuration, resolution);
+  if (problem.empty()) problem = Resolution(vm, configPath, configuration, resolution);
   if (!problem.empty()) {
     ReportProblem(kCommand, problem);
     return 1;
   }
-  const std::string scenePath = meshPathWithNoise(configuration.scenePath, "0");
+  const std::string scenePath = TestSet::meshPathWithNoise(configuration.scene, "0");
   auto scene = vtkSmartPointer<vtkPolyData>::Take(Core::Impl::LoadPolyData(scenePath.c_str()));
   if (!scene) {
     ReportProblem(kCommand, "cannot read the scene " + scenePath);
     return 1;
   }
-  return WriteLevels(scene, configuration.scenePath, levels, resolution,
+  return WriteLevels(scene, configuration.scene, levels, resolution,
                      vm["seed"].as<std::uint64_t>());
 }
 

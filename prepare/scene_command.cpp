@@ -9,16 +9,17 @@
 #include <string>
 #include <vector>
 
-#include "core/clean_poly_data.h"
 #include "core/io/atomic_file.h"
 #include "core/io/create_parent_directory.h"
-#include "core/io/load_poly_data.h"
 #include "core/io/read_support.h"
 #include "prepare/atomic_output.h"
 #include "prepare/command_line.h"
 #include "prepare/commands.h"
 #include "prepare/scene_composition.h"
 #include "prepare/visible_surface.h"
+#include "testset/evaluation_mesh.h"
+#include "testset/ground_truth.h"
+#include "testset/naming.h"
 
 namespace po = boost::program_options;
 
@@ -45,54 +46,26 @@ po::options_description SceneOptions() {
   return options;
 }
 
-// The file name without directory and extension; names are used in paths and test.ini.
-std::string ModelName(const std::string& path) {
-  const size_t slash = path.find_last_of('/');
-  std::string name = path.substr(slash == std::string::npos ? 0 : slash + 1);
-  return name.substr(0, name.rfind('.'));
-}
-
-bool IsSafeName(const std::string& name) {
-  if (name.empty()) return false;
-  for (const char c : name) {
-    const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                    c == '_' || c == '-' || c == '.';
-    if (!ok) return false;
-  }
-  return true;
-}
-
 std::string LoadModels(const std::vector<std::string>& paths, std::vector<PlacedModel>& models) {
   std::set<std::string> names;
   for (const std::string& path : paths) {
     PlacedModel model;
-    model.name = ModelName(path);
-    if (!IsSafeName(model.name)) {
+    model.name = TestSet::meshNameFromPath(path);
+    if (!TestSet::isPlainName(model.name)) {
       return "model name '" + Core::Impl::PrintableText(model.name) +
-             "' (from its file name) must be letters, digits, '_', '-' or '.'";
+             "' (from its file name) must be letters, digits, '.', '_', '-' or '+', and not "
+             "begin with '.' or '-'";
     }
     if (!names.insert(model.name).second) return "two models are named " + model.name;
-    model.mesh = vtkSmartPointer<vtkPolyData>::Take(Core::Impl::LoadPolyData(path.c_str()));
+    // Cleaned as the evaluator cleans its models, so that the scene is made of what it measures.
+    model.mesh = TestSet::loadCleanMesh(path);
     if (!model.mesh) return "cannot read the model " + path;
-    // As the evaluator cleans its models, so that the scene is made of what it measures.
-    Core::Impl::CleanPolyData(model.mesh, true, 0.0, true);
     if (model.mesh->GetNumberOfPolys() == 0) return "the model " + path + " has no polygons";
     models.push_back(model);
     std::printf("model %s: %lld points\n", model.name.c_str(),
                 static_cast<long long>(model.mesh->GetNumberOfPoints()));
   }
   return "";
-}
-
-std::string GroundTruthText(const PlacedModel& model) {
-  char text[512];
-  const float* r = model.rotation;
-  const float* t = model.translation;
-  // %.9g gives every float back exactly.
-  std::snprintf(text, sizeof text,
-                "%.9g %.9g %.9g %.9g\n%.9g %.9g %.9g %.9g\n%.9g %.9g %.9g %.9g\n0 0 0 1\n", r[0],
-                r[1], r[2], t[0], r[3], r[4], r[5], t[1], r[6], r[7], r[8], t[2]);
-  return text;
 }
 
 std::string TestConfigurationText(const std::vector<PlacedModel>& models) {
@@ -131,7 +104,9 @@ int WriteTest(const std::string& directory, const std::vector<PlacedModel>& mode
     const std::string meshPath = data + "models/" + model.name + "_0.ply";
     const std::string truthPath = data + "gt/" + model.name + ".txt";
     if (!Written(WritePlyAtomically(model.mesh, meshPath), meshPath) ||
-        !Written(WriteTextFile(truthPath, GroundTruthText(model)), truthPath)) {
+        !Written(
+            WriteTextFile(truthPath, TestSet::groundTruthText(model.rotation, model.translation)),
+            truthPath)) {
       return 1;
     }
   }

@@ -6,7 +6,7 @@
 #include "core/io/create_parent_directory.h"
 #include "testers/end_process.h"
 #include "testers/from_file_tester.h"
-#include "testers/mesh_name.h"
+#include "testset/naming.h"
 
 namespace {
 
@@ -31,16 +31,16 @@ IDetectorTester::IDetectorTester(std::string& savingPath, double meshResolution,
 IDetectorTester::~IDetectorTester() = default;
 
 std::string IDetectorTester::getOutputFilename(boost::program_options::variables_map& vm) {
-  const std::string path = Ostrel::Testers::Impl::ResultsTablePath(
+  const std::string path = Ostrel::TestSet::resultsTablePath(
       vm["outputPath"].as<std::string>(), getDetectorNickname());
   Ostrel::Core::Impl::CreateParentDirectory(path.c_str());
   return path;
 }
 
 void IDetectorTester::extract(TestModel& model) {
-  if (model.name.empty()) model.name = Ostrel::Testers::Impl::MeshNameFromPath(model.meshPath);
+  if (model.name.empty()) model.name = Ostrel::TestSet::meshNameFromPath(model.meshPath);
 
-  const std::string path = Ostrel::Testers::Impl::KeypointFilePath(
+  const std::string path = Ostrel::TestSet::keypointFilePath(
       savingPath, getDetectorNickname(), radius, model.name);
 
   Ostrel::LocalFeatures::Impl::Feature3D* keypoints = nullptr;

@@ -94,7 +94,6 @@ TEST_F(DetectRun, RefusesBadInputWithOneLineAndItsStatus) {
     std::vector<std::string> args;
     int status;
     std::string message;
-    std::string out = "";  // the evaluator's configuration reader says why on standard output
   } cases[] = {
       // clang-format off
       {{"-d", "sobel"}, 2, "unknown detector 'sobel'; known: iss, harris3d, sift3d, uniform"},
@@ -105,11 +104,10 @@ TEST_F(DetectRun, RefusesBadInputWithOneLineAndItsStatus) {
       {{"-d", "harris3d", "--method", "best"}, 2,
        "unknown --method 'best'; known: harris, noble, lowe, tomasi, curvature"},
       {{"-d", "iss", "--threads", "0"}, 2, "--threads must be positive, not 0"},
-      {{"-d", "iss", "-C", "short.ini"}, 2, "the test configuration short.ini cannot be used",
-       "Missing key \"MODELS.MODEL_0\" in config file short.ini"},
-      {{"-d", "iss", "-C", "none.ini"}, 2, "the test configuration none.ini cannot be used",
-       "Problems opening config file none.ini"},
-      {{"-d", "iss", "-n", "0.7"}, 1, "cannot load the scene mesh ./data/scenes/scene_0.7.ply"},
+      {{"-d", "iss", "-C", "short.ini"}, 2, "short.ini: no key MODELS.MODEL_0"},
+      {{"-d", "iss", "-C", "none.ini"}, 2, "none.ini: cannot open the test configuration"},
+      {{"-d", "iss", "-n", "0.7"}, 1, "cannot load the scene mesh ./data/scenes/scene_0.7.ply (make "
+       "it with: ardentis-prepare noise -C test.ini -n 0.7)"},
       {{"-d", "iss", "-S", "not-a-dir"}, 3, "cannot create the saving directory not-a-dir"},
       // clang-format on
   };
@@ -117,7 +115,6 @@ TEST_F(DetectRun, RefusesBadInputWithOneLineAndItsStatus) {
     const ProcessResult result = detect(c.args);
     EXPECT_EQ(result.status, c.status) << c.message << "\n" << result.err;
     EXPECT_EQ(result.err, "ardentis-detect: " + c.message + "\n");
-    EXPECT_NE(result.out.find(c.out), std::string::npos) << result.out;
   }
   const ProcessResult help = detect({"--help"});
   EXPECT_EQ(help.status, 0);

@@ -15,13 +15,25 @@ using ardentis_test::TempDir;
 
 namespace {
 
-const std::string kTop = "[grid]\nconfigFile = grid.ini\n", kGrid = kTop + "noise = 0 0.1\n";
+const std::string kTop = "[grid]\nconfigFile = test.ini\n", kGrid = kTop + "noise = 0 0.1\n";
+
+// A directory with a keypoint directory and a test configuration of one model.
+void writeTestSet(const TempDir& dir) {
+  dir.write("feats/.keep", "");
+  dir.write("test.ini",
+            "[SCENE]\nPATH = s.ply\n[MODELS]\nNUMBER = 1\nMODEL_0 = m.ply\n"
+            "MODEL_0_GROUNDTRUTH = m.txt\n");
+}
 
 TEST(GridFile, RefusedFilesNameTheProblem) {
+  TempDir dir;
+  writeTestSet(dir);
   const std::string entry = "[A]\ndetector = precomputed\n";
   const std::pair<std::string, std::string> cases[] = {
       {"[grid]\nnoise = 0\n" + entry, ": [grid] configFile: missing"},
-      {"[grid]\nnoise = 0\nconfigFile = test.ini\n" + entry, ": [grid] configFile: no file "},
+      {"[grid]\nnoise = 0\nconfigFile = none.ini\n" + entry, ": [grid] configFile: no file "},
+      {"[grid]\nnoise = 0\nconfigFile = grid.ini\n" + entry,
+       ": [grid] configFile: " + dir.file("grid.ini") + ": no key MODELS.NUMBER"},
       {kGrid + "keypoints = none\n" + entry, ": [A]: precomputed keypoints, but no directory "},
       {kGrid + "noyse = 1\n" + entry, ": [grid] noyse: unknown key"},
       {kGrid + "workDir = nowhere\n" + entry, ": workDir: "},
@@ -37,8 +49,6 @@ TEST(GridFile, RefusedFilesNameTheProblem) {
       {kTop + "noise = inf\n" + entry, ": [grid] noise: 'inf' is not a number"},
       {"[grid\nconfigFile = t.ini\n", "(1)"},  // the INI parser's message: file and line
   };
-  TempDir dir;
-  dir.write("feats/.keep", "");
   for (const auto& [content, problem] : cases) {
     const std::string path = dir.write("grid.ini", content);
     try {
@@ -56,7 +66,7 @@ TEST(GridFile, RefusedFilesNameTheProblem) {
 
 TEST(GridTasks, DetectionOncePerSettingThenOneEvaluationPerNoiseLevel) {
   TempDir dir;
-  dir.write("feats/.keep", "");
+  writeTestSet(dir);
   const GridSettings grid = readGridFile(dir.write(
       "grid.ini", kGrid + "thresholds = 1 2\nthreads = 2\n[ISS]\ndetector = iss\nradius = 4 6\n"
                           "gamma21 = 0.975 0.9\nnonMaxRadius = 4\n[F]\ndetector = precomputed\n"));
@@ -66,14 +76,14 @@ TEST(GridTasks, DetectionOncePerSettingThenOneEvaluationPerNoiseLevel) {
   EXPECT_EQ(plan.detection[1].command,
             "cd " + shellQuote(grid.workDir) +
                 " && rm -rf results/tasks/detect/ISS_gamma21-0.975_R-6 && mkdir -p "
-                "results/tasks/detect/ISS_gamma21-0.975_R-6 && /bin/ardentis-detect -C grid.ini "
+                "results/tasks/detect/ISS_gamma21-0.975_R-6 && /bin/ardentis-detect -C test.ini "
                 "-S feats --detector iss -n 0 0.1 -r 6 --detectorID ISS_gamma21-0.975 --threads 2 "
                 "--gamma21 0.975 --nonMaxRadius 4 > results/tasks/detect/ISS_gamma21-0.975_R-6/log "
                 "2>&1 && touch results/tasks/detect/ISS_gamma21-0.975_R-6/done && echo done: "
                 "results/tasks/detect/ISS_gamma21-0.975_R-6");
   const Task& last = plan.evaluation.back();
   const std::string evaluate =
-      " -C grid.ini -S feats -O results/tasks/evaluate/F_n0.1 "
+      " -C test.ini -S feats -O results/tasks/evaluate/F_n0.1 "
       "--detectorID F -n 0.1 -t ";
   EXPECT_NE(last.command.find("{ /bin/ardentis" + evaluate + "1 && /bin/ardentis" + evaluate +
                               "2; } > results/tasks/evaluate/F_n0.1/log 2>&1"),

@@ -104,9 +104,10 @@ TEST(GridOnParallel, EveryRowLandsOnceInManifestOrderAfterAFailedTaskIsResumed) 
   const ProcessResult dry = runGrid({"grid.ini", "--dry-run"}, dir.path());
   ASSERT_EQ(dry.status, 0) << dry.err;
   EXPECT_FALSE(std::filesystem::exists(dir.file("results")));
+  // A keypoint file without keypoints: the evaluator refuses it when the task runs.
   const std::string missing = dir.file(keypointFile(1, "scene_0.3"));
   const std::string keypoints = readFile(missing);
-  std::filesystem::remove(missing);
+  std::ofstream(missing) << "0\n";
 
   const ProcessResult failed = runGrid({"grid.ini", "--jobs", "2"}, dir.path());
   EXPECT_EQ(failed.status, 1) << failed.err;
@@ -156,7 +157,8 @@ TEST(GridOnParallel, RefusalsAreNamedAndNothingRuns) {
        "ardentis-grid: an argument holds a %...% placeholder such as %value% (see --help)\n"},
   };
   TempDir dir;
-  dir.write("grid.ini", "[grid]\nconfigFile = grid.ini\nnoise = 0 zero\n[A]\ndetector = x\n");
+  writeDataSet(dir, "");
+  dir.write("grid.ini", "[grid]\nconfigFile = test.ini\nnoise = 0 zero\n[A]\ndetector = x\n");
   for (const auto& [args, message] : cases) {
     const ProcessResult run = runGrid(args, dir.path());
     EXPECT_EQ(run.status, 2);

@@ -19,11 +19,12 @@
 #include "core/io/load_poly_data.h"
 #include "core/io/ply_direct_reader.h"
 #include "core/mesh_resolution.h"
-#include "driver/scene_and_models.h"
 #include "prepare/gaussian_noise.h"
 #include "prepare/scene_composition.h"
 #include "support/run_process.h"
 #include "support/temp_dir.h"
+#include "testers/test_model.h"
+#include "testset/ground_truth.h"
 
 using ardentis_test::readFile;
 using ardentis_test::TempDir;
@@ -99,7 +100,8 @@ void WriteNoiseTest(const TempDir& dir, int sceneResolution) {
   WritePly(Sphere(sceneResolution, 10.0), dir.file("data/scenes/scene_0.ply"));
   WritePly(Sphere(30, 1.0), dir.file("data/models/ball_0.ply"));
   dir.write("t.ini",
-            "[SCENE]\nPATH = scenes/scene.ply\n[MODELS]\nNUMBER = 1\nMODEL_0 = models/ball.ply\n");
+            "[SCENE]\nPATH = scenes/scene.ply\n[MODELS]\nNUMBER = 1\nMODEL_0 = models/ball.ply\n"
+            "MODEL_0_GROUNDTRUTH = gt/ball.txt\n");
 }
 
 // R * p + t in double precision from the stored float pose.
@@ -213,7 +215,9 @@ TEST(SceneCommand, PosesPlacementViewAndTheEvaluatorAgree) {
     int found = 0, sceneCount = 0;
     for (const std::string name : {"ball", "cone"}) {
       TestModel pose;
-      ASSERT_TRUE(readGroundTruth(dir.file("out/data/gt/" + name + ".txt"), pose)) << name;
+      ASSERT_TRUE(Ostrel::TestSet::readGroundTruth(dir.file("out/data/gt/" + name + ".txt"),
+                                                   pose.rotation, pose.translation))
+          << name;
       if (name == "ball") ball = pose;
       Mesh model = Load(dir.file("out/data/models/" + name + "_0.ply"));
       std::ostringstream feats;
@@ -286,10 +290,12 @@ TEST(ConvertCommand, ScanAndMeshReadBackAsTheyWereLoaded) {
 TEST(PrepareRefusals, BadLevelsModelsOptionsAndInputsWriteNothing) {
   TempDir dir;
   WriteNoiseTest(dir, 8);
-  dir.write("b.ini", "[SCENE]\nPATH = scenes/scene.ply\n");
+  dir.write("b.ini", "[SCENE]\nPATH = scenes/scene.ply\n[MODELS]\nNUMBER = 0\n");
+  dir.write("n.ini", "[SCENE]\nPATH = scenes/scene.ply\n");
   dir.write("p.ini", "[SCENE]\nPATH = s.ply\nline %invalid_line%\n");
   dir.write("o.ini",
-            "[SCENE]\nPATH = scenes/other.ply\n[MODELS]\nNUMBER = 1\nMODEL_0 = models/ball.ply\n");
+            "[SCENE]\nPATH = scenes/other.ply\n[MODELS]\nNUMBER = 1\nMODEL_0 = models/ball.ply\n"
+            "MODEL_0_GROUNDTRUTH = gt/ball.txt\n");
   dir.write("bad.pcd", "WIDTH 1\nHEIGHT 1\nPOINTS 1\nDATA binary\n");
   const Strings before = FilesUnder(dir.path());
   const std::string m = "data/models/ball_0.ply";
@@ -304,6 +310,7 @@ TEST(PrepareRefusals, BadLevelsModelsOptionsAndInputsWriteNothing) {
       {{"noise", "-C", "b.ini", "-n", "0.1"}, 1, "no models to measure: give --resolution"},
       {{"noise", "-C", "b.ini", "-n", "1", "--resolution", "0"}, 2, "--resolution must be > 0"},
       {{"noise", "-C", "none.ini", "-n", "0.1"}, 1, "none.ini: cannot open the test configuration"},
+      {{"noise", "-C", "n.ini", "-n", "0.1"}, 1, "n.ini: no key MODELS.NUMBER"},
       {{"noise", "-C", "p.ini", "-n", "1"},
        1,
        "p.ini: it holds a %...% placeholder such as %value%"},

@@ -1,4 +1,4 @@
-#include "config/config_keys.h"
+#include "testset/configuration_keys.h"
 
 std::string modelKey(int i) {
   return "MODELS.MODEL_" + std::to_string(i);

@@ -1,5 +1,5 @@
 #pragma once
-// Names of the per-model keys of the test configuration, as they stand in the parsed options
+// Names of the per-model keys of a test configuration, as they stand in the parsed options
 // (section name, '.', key name).
 
 #include <string>

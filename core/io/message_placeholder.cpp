@@ -1,4 +1,4 @@
-#include "config/message_placeholder.h"
+#include "core/io/message_placeholder.h"
 
 bool holdsMessagePlaceholder(const std::string& text) {
   for (const char* placeholder : {"%value%", "%option%", "%original_token%", "%canonical_option%",

@@ -1,0 +1,55 @@
+#include "grid/input_check.h"
+
+#include <filesystem>
+
+#include "testset/naming.h"
+#include "testset/scene_files.h"
+
+namespace Ostrel {
+namespace Grid {
+
+namespace {
+
+// The mesh names whose keypoint files an evaluation at the grid's noise levels reads.
+std::vector<std::string> meshNames(const GridSettings& grid) {
+  std::vector<std::string> names;
+  for (const TestSet::ModelEntry& model : grid.configuration.models)
+    names.push_back(TestSet::meshNameFromPath(TestSet::meshPathWithNoise(model.mesh, "0")));
+  for (const std::string& noise : grid.noise)
+    names.push_back(
+        TestSet::meshNameFromPath(TestSet::meshPathWithNoise(grid.configuration.scene, noise)));
+  return names;
+}
+
+void checkPrecomputed(const GridSettings& grid, const DetectorEntry& entry, InputCheck& check) {
+  const std::vector<std::string> names = meshNames(grid);
+  for (const int radius : entry.radii.empty() ? std::vector<int>{-1} : entry.radii) {
+    for (const std::string& name : names) {
+      const std::string path = TestSet::keypointFilePath(grid.keypoints, entry.name, radius, name);
+      std::error_code error;
+      if (!std::filesystem::exists(path, error))
+        check.missing.push_back(path + " ([" + entry.name + "] reads it: your detector writes it)");
+    }
+  }
+}
+
+}  // namespace
+
+InputCheck checkInputs(const GridSettings& grid) {
+  InputCheck check;
+  const std::string& scene = grid.configuration.scene;
+  for (const std::string& noise : grid.noise) {
+    const std::string advice = TestSet::missingSceneAdvice(scene, noise, grid.configFile);
+    if (!advice.empty())
+      check.missing.push_back(TestSet::meshPathWithNoise(scene, noise) + " (" + advice + ")");
+    const std::string stale = TestSet::staleSceneWarning(scene, noise, grid.configFile);
+    if (!stale.empty()) check.warnings.push_back(stale);
+  }
+  for (const DetectorEntry& entry : grid.detectors) {
+    if (entry.precomputed()) checkPrecomputed(grid, entry, check);
+  }
+  return check;
+}
+
+}  // namespace Grid
+}  // namespace Ostrel
