@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <set>
 #include <string>
 #include <vector>
@@ -15,6 +16,7 @@
 #include "prepare/atomic_output.h"
 #include "prepare/command_line.h"
 #include "prepare/commands.h"
+#include "prepare/earlier_composition.h"
 #include "prepare/scene_composition.h"
 #include "prepare/visible_surface.h"
 #include "testset/evaluation_mesh.h"
@@ -41,7 +43,8 @@ po::options_description SceneOptions() {
       ("view", po::value<std::vector<double>>()->multitoken(),
        "viewpoint X Y Z: keep only the surface visible from it")
       ("spacing", po::value<double>()->default_value(0.0),
-       "gap between the models' bounding spheres, in model units");
+       "gap between the models' bounding spheres, in model units")
+      ("force", "replace an earlier composition in the output directory (its files only)");
   // clang-format on
   return options;
 }
@@ -97,6 +100,25 @@ std::string WriteTextFile(const std::string& path, const std::string& content) {
   return Core::Impl::WriteFileAtomically(path, content);
 }
 
+// Removes what an earlier composition wrote in `directory`, so that none of its noisy scenes or
+// keypoint files is taken for the new composition's; false after a message.
+bool RemoveEarlierComposition(const std::string& directory) {
+  const std::vector<std::string> files = EarlierCompositionFiles(directory);
+  for (const std::string& file : files) {
+    std::error_code error;
+    if (!std::filesystem::remove(file, error) && error) {
+      ReportProblem(kCommand,
+                    "cannot remove " + file + " of the earlier composition: " + error.message());
+      return false;
+    }
+  }
+  if (!files.empty()) {
+    std::printf("removed %zu files of the earlier composition in %s\n", files.size(),
+                directory.c_str());
+  }
+  return true;
+}
+
 int WriteTest(const std::string& directory, const std::vector<PlacedModel>& models,
               vtkPolyData* scene) {
   const std::string data = directory + "/data/";
@@ -138,6 +160,14 @@ int RunSceneCommand(int argc, char** argv) {
     ReportProblem(kCommand, "--spacing must be a number >= 0");
     return 2;
   }
+  const std::string directory = vm["output"].as<std::string>();
+  const bool force = vm.count("force") != 0;
+  if (!force && HoldsAnything(directory)) {
+    ReportProblem(kCommand, directory +
+                                " is not empty; give --force to replace an earlier composition "
+                                "there (its files only)");
+    return 2;
+  }
   std::vector<PlacedModel> models;
   const std::string problem = LoadModels(vm["model"].as<std::vector<std::string>>(), models);
   if (!problem.empty()) {
@@ -155,7 +185,8 @@ int RunSceneCommand(int argc, char** argv) {
     std::printf("visible from %g %g %g: %lld points\n", view[0], view[1], view[2],
                 static_cast<long long>(scene->GetNumberOfPoints()));
   }
-  return WriteTest(vm["output"].as<std::string>(), models, scene);
+  if (force && !RemoveEarlierComposition(directory)) return 1;
+  return WriteTest(directory, models, scene);
 }
 
 }  // namespace Prepare

@@ -4,6 +4,8 @@
 #include <vtkAppendPolyData.h>
 
 #include <algorithm>
+#include <chrono>
+#include <filesystem>
 
 #include "detect/box_mesh.h"
 #include "prepare/atomic_output.h"
@@ -84,6 +86,34 @@ TEST_F(DetectRun, OneOrTwoThreadsWriteTheSameBytes) {
       EXPECT_EQ(one, readFile(dir.file("2/" + std::string(id) + mesh))) << detector << mesh;
     }
   }
+}
+
+// A noisy scene older than its noise-0 scene was made from an earlier scene: said, with the
+// command that remakes it. Run from elsewhere, a mesh that does not open is explained.
+TEST_F(DetectRun, WarnsOfStaleScenesAndExplainsPathsThatDoNotOpen) {
+  std::filesystem::copy_file(dir.file("data/scenes/scene_0.ply"),
+                             dir.file("data/scenes/scene_0.1.ply"));
+  std::filesystem::last_write_time(
+      dir.file("data/scenes/scene_0.1.ply"),
+      std::filesystem::last_write_time(dir.file("data/scenes/scene_0.ply")) -
+          std::chrono::seconds(5));
+  const ProcessResult stale = detect({"-d", "uniform", "-n", "0.1"});
+  EXPECT_EQ(stale.status, 0) << stale.err;
+  EXPECT_EQ(stale.err,
+            "ardentis-detect: warning: ./data/scenes/scene_0.1.ply is older than "
+            "./data/scenes/scene_0.ply, so it was made from an earlier scene; remake it: "
+            "ardentis-prepare noise -C test.ini -n 0.1\n");
+  const std::string elsewhere = dir.write("sub/.keep", "");
+  const ProcessResult lost = ardentis_test::runProcess(
+      ARDENTIS_DETECT_BINARY, {"-C", "../test.ini", "-S", "feats", "-d", "iss"}, dir.file("sub"));
+  EXPECT_EQ(lost.status, 1);
+  EXPECT_PRED_FORMAT2(testing::IsSubstring,
+                      "ardentis-detect: cannot read the model mesh ./data/models/box_0.ply "
+                      "(paths in a test configuration are relative to ./data/ of the working "
+                      "directory (" +
+                          std::filesystem::canonical(dir.file("sub")).string() +
+                          "); it is in ../data/: run from ..)\n",
+                      lost.err);
 }
 
 // Every refusal: one line on standard error naming the problem, a defined status.

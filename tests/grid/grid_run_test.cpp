@@ -96,6 +96,15 @@ bool contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
 }
 
+// Whether `condition` holds within `seconds`, asked every tenth of a second.
+bool waitFor(const std::function<bool()>& condition, int seconds) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+  for (;; std::this_thread::sleep_for(std::chrono::milliseconds(100))) {
+    if (condition()) return true;
+    if (std::chrono::steady_clock::now() > deadline) return false;
+  }
+}
+
 // A task fails (a scene's keypoint file is missing) and is reported; resume reruns it alone and
 // its rows take their place in manifest order, as in the evaluator's own shared table.
 TEST(GridOnParallel, EveryRowLandsOnceInManifestOrderAfterAFailedTaskIsResumed) {
@@ -167,12 +176,93 @@ TEST(GridOnParallel, RefusalsAreNamedAndNothingRuns) {
   EXPECT_FALSE(std::filesystem::exists(dir.file("results")));
 }
 
-// Whether `condition` holds within `seconds`, asked every tenth of a second.
-bool waitFor(const std::function<bool()>& condition, int seconds) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-  for (;; std::this_thread::sleep_for(std::chrono::milliseconds(100))) {
-    if (condition()) return true;
-    if (std::chrono::steady_clock::now() > deadline) return false;
+// An evaluation whose detection failed does not run: the failed detection is shown once with
+// its log, its evaluations are listed once as not run, and the evaluator never complains of
+// keypoint files that were never written.
+TEST(GridOnParallel, EvaluationsOfAFailedDetectionAreReportedOnceAsNotRun) {
+  TempDir dir;
+  writeDataSet(dir, "");
+  std::ofstream(dir.file("grid.ini"), std::ios::app) << "[D]\ndetector = uniform\n";
+  const std::string scene = readFile(dir.file("data/scenes/scene_0.5.ply"));
+  std::ofstream(dir.file("data/scenes/scene_0.5.ply")) << scene.substr(0, scene.size() / 2);
+  const ProcessResult run = runGrid({"grid.ini"}, dir.path());
+  EXPECT_EQ(run.status, 1) << run.err;
+  EXPECT_PRED2(contains, run.out, "tasks: 6 done, 3 failed, 4 not run\n");
+  EXPECT_PRED2(contains, run.out,
+               "not run: detection task results/tasks/detect/D failed: "
+               "results/tasks/evaluate/D_n0 results/tasks/evaluate/D_n0.1 "
+               "results/tasks/evaluate/D_n0.3 results/tasks/evaluate/D_n0.5\n");
+  const std::string failure = "failed: results/tasks/detect/D\n  | ";
+  EXPECT_EQ(run.out.find(failure), run.out.rfind(failure)) << run.out;
+  EXPECT_PRED2(contains, run.out, "ardentis-detect: cannot load the scene mesh");
+  EXPECT_FALSE(contains(run.out, "Cannot open file feats/D_")) << run.out;
+}
+
+// Missing inputs are named, with the command that makes a missing noise level, before any task
+// runs; a noisy scene older than its noise-0 scene is warned of.
+TEST(GridOnParallel, InputsAreCheckedBeforeAnyTaskRuns) {
+  TempDir dir;
+  writeDataSet(dir, "");
+  const auto later = std::filesystem::last_write_time(dir.file("data/scenes/scene_0.1.ply")) +
+                     std::chrono::seconds(5);
+  std::filesystem::last_write_time(dir.file("data/scenes/scene_0.ply"), later);
+  const ProcessResult warned = runGrid({"grid.ini", "--dry-run"}, dir.path());
+  EXPECT_EQ(warned.status, 0);
+  EXPECT_PRED2(contains, warned.err,
+               "ardentis-grid: warning: ./data/scenes/scene_0.1.ply is older than "
+               "./data/scenes/scene_0.ply, so it was made from an earlier scene; remake it: "
+               "ardentis-prepare noise -C test.ini -n 0.1\n");
+  std::filesystem::remove(dir.file("data/scenes/scene_0.3.ply"));
+  std::filesystem::remove(dir.file(keypointFile(0, "tall_0")));
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"grid.ini"}, {"grid.ini", "--dry-run"}}) {
+    const ProcessResult refused = runGrid(args, dir.path());
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_PRED2(contains, refused.err,
+                 "ardentis-grid: missing ./data/scenes/scene_0.3.ply (make it with: "
+                 "ardentis-prepare noise -C test.ini -n 0.3)\n"
+                 "ardentis-grid: missing feats/A_tall_0.feat ([A] reads it: your detector "
+                 "writes it)\n");
+    EXPECT_PRED2(contains, refused.err, "2 files missing in");
+    EXPECT_FALSE(std::filesystem::exists(dir.file("results")));
+  }
+}
+
+// A grid interrupted during detection stops its tasks, leaves no "done" file it did not earn
+// and exits 130; while it ran, a second grid on the same results directory was refused at
+// once, naming the first one's process. Run again, it ends with the tables of a grid never
+// interrupted.
+TEST(GridOnParallel, InterruptedGridResumesAndASecondGridIsRefused) {
+  const std::string grid =
+      "[grid]\nconfigFile = test.ini\nreport = none\nnoise = 0 0.1\n"
+      "[ISSlite]\ndetector = precomputed\n[ISS3D]\ndetector = iss\nradius = 6\n";
+  TempDir interrupted, uninterrupted;
+  for (const TempDir* dir : {&interrupted, &uninterrupted}) {
+    std::filesystem::copy(std::string(ARDENTIS_SOURCE_DIR) + "/examples", dir->path(),
+                          std::filesystem::copy_options::recursive);
+    dir->write("grid.ini", grid);
+  }
+  const std::string detection = interrupted.file("results/tasks/detect/ISS3D_R-6");
+  ProcessResult second;
+  const ProcessResult first =
+      runProcessWhile(ARDENTIS_GRID_BINARY, {"grid.ini"}, interrupted.path(), 120, [&](int pid) {
+        ASSERT_TRUE(waitFor([&] { return std::filesystem::exists(detection + "/log"); }, 60));
+        second = runGrid({"grid.ini"}, interrupted.path(), 60);
+        ::kill(-pid, SIGINT);
+        EXPECT_PRED2(contains, second.err,
+                     "results is in use by another grid (process " + std::to_string(pid) + ")");
+      });
+  EXPECT_EQ(second.status, 3) << second.err;
+  EXPECT_EQ(first.status, 130) << first.out << first.err;
+  EXPECT_PRED2(contains, first.err,
+               "ardentis-grid: interrupted; run the same command again to resume\n");
+  EXPECT_FALSE(std::filesystem::exists(detection + "/done"));
+  const ProcessResult resumed = runGrid({"grid.ini"}, interrupted.path(), 120);
+  ASSERT_EQ(resumed.status, 0) << resumed.out << resumed.err;
+  ASSERT_EQ(runGrid({"grid.ini"}, uninterrupted.path(), 120).status, 0);
+  for (const std::string table : {"results/ISSlite.csv", "results/ISS3D.csv"}) {
+    EXPECT_EQ(readFile(interrupted.file(table)), readFile(uninterrupted.file(table))) << table;
+    EXPECT_FALSE(readFile(interrupted.file(table)).empty()) << table;
   }
 }
 

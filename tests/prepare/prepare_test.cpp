@@ -264,6 +264,36 @@ TEST(SceneCommand, PosesPlacementViewAndTheEvaluatorAgree) {
   }
 }
 
+// A directory that holds anything is refused; --force replaces an earlier composition's files,
+// noise levels and keypoint files included, and nothing else.
+TEST(SceneCommand, ForceReplacesAnEarlierCompositionOnly) {
+  TempDir dir;
+  WritePly(Sphere(12, 1.0), dir.file("in/ball.ply"));
+  WritePly(Cone(8), dir.file("in/cone.ply"));
+  const Strings both = {"scene", "-o", "out", "--model", "in/ball.ply", "--model", "in/cone.ply"};
+  ASSERT_EQ(RunPrepare(both, dir.path()).status, 0);
+  ASSERT_EQ(RunPrepare({"noise", "-C", "test.ini", "-n", "0.3"}, dir.file("out")).status, 0);
+  for (const std::string name : {"T_ball_0", "T_scene_0.3", "T_other_0", "T_scene_0.3x"})
+    dir.write("out/feats/" + name + ".feat", "1\n0 0 0 1 0 1\n");
+  dir.write("out/notes.txt", "mine");
+  const Strings before = FilesUnder(dir.file("out"));
+  const auto refused = RunPrepare(both, dir.path());
+  EXPECT_EQ(refused.status, 2);
+  EXPECT_EQ(refused.err,
+            "ardentis-prepare scene: out is not empty; give --force to replace an earlier "
+            "composition there (its files only)\n");
+  EXPECT_EQ(FilesUnder(dir.file("out")), before);
+  const auto forced = RunPrepare(
+      {"scene", "-o", "out", "--model", "in/ball.ply", "--seed", "5", "--force"}, dir.path());
+  ASSERT_EQ(forced.status, 0) << forced.err;
+  EXPECT_NE(forced.out.find("removed 9 files of the earlier composition in out\n"),
+            std::string::npos)
+      << forced.out;
+  EXPECT_EQ(FilesUnder(dir.file("out")),
+            (Strings{"data/gt/ball.txt", "data/models/ball_0.ply", "data/scenes/scene_0.ply",
+                     "feats/T_other_0.feat", "feats/T_scene_0.3x.feat", "notes.txt", "test.ini"}));
+}
+
 TEST(ConvertCommand, ScanAndMeshReadBackAsTheyWereLoaded) {
   TempDir dir;
   const std::string cloud =

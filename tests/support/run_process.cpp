@@ -39,8 +39,9 @@ int waitForChild(pid_t pid, int timeoutSeconds, bool& timedOut) {
 
 }  // namespace
 
-ProcessResult runProcess(const std::string& program, const std::vector<std::string>& args,
-                         const std::string& workingDir, int timeoutSeconds) {
+ProcessResult runProcessWhile(const std::string& program, const std::vector<std::string>& args,
+                              const std::string& workingDir, int timeoutSeconds,
+                              const std::function<void(int pid)>& meanwhile) {
   // Output goes to files rather than pipes so that large outputs can never block the child.
   TempDir capture;
   const std::string outPath = capture.file("stdout"), errPath = capture.file("stderr");
@@ -61,10 +62,18 @@ ProcessResult runProcess(const std::string& program, const std::vector<std::stri
     _exit(127);  // nothing to run, or the child could not be set up
   }
   if (timeoutSeconds > 0) setpgid(pid, pid);  // in both, so that neither can race the other
+  std::thread beside;
+  if (meanwhile) beside = std::thread(meanwhile, int(pid));
   bool timedOut = false;
   const int raw = waitForChild(pid, timeoutSeconds, timedOut);
+  if (beside.joinable()) beside.join();
   const int status = timedOut ? 124 : WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
   return {readFile(outPath), readFile(errPath), status};
+}
+
+ProcessResult runProcess(const std::string& program, const std::vector<std::string>& args,
+                         const std::string& workingDir, int timeoutSeconds) {
+  return runProcessWhile(program, args, workingDir, timeoutSeconds, nullptr);
 }
 
 ProcessResult capture(const std::function<void()>& action) {

@@ -19,6 +19,13 @@ struct ProcessResult {
 ProcessResult runProcess(const std::string& program, const std::vector<std::string>& args,
                          const std::string& workingDir, int timeoutSeconds = 0);
 
+// As runProcess with a time limit (the child's process group is its pid), calling
+// `meanwhile(pid)` on another thread once the child has started: to signal it, or to run a
+// second program beside it.
+ProcessResult runProcessWhile(const std::string& program, const std::vector<std::string>& args,
+                              const std::string& workingDir, int timeoutSeconds,
+                              const std::function<void(int pid)>& meanwhile);
+
 // Runs the built ardentis binary.
 inline ProcessResult runArdentis(const std::vector<std::string>& args, const std::string& dir) {
   return runProcess(ARDENTIS_BINARY, args, dir);

@@ -1,0 +1,21 @@
+#pragma once
+// What an earlier `ardentis-prepare scene` left in a directory, for --force to replace: found
+// from the test configuration it wrote there, so that nothing else in the directory is touched.
+
+#include <string>
+#include <vector>
+
+namespace Ostrel {
+namespace Prepare {
+
+// The files of the composition whose test configuration is `directory`/test.ini: every data/
+// file it names (model meshes and ground truth), its scene at every noise level found, the
+// configuration itself, and the keypoint files named after its meshes in `directory`/feats/.
+// Empty when there is no readable configuration there.
+std::vector<std::string> EarlierCompositionFiles(const std::string& directory);
+
+// True when `directory` exists and holds anything.
+bool HoldsAnything(const std::string& directory);
+
+}  // namespace Prepare
+}  // namespace Ostrel
