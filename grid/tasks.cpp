@@ -1,5 +1,7 @@
 #include "grid/tasks.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <set>
 
 #include "testset/naming.h"
@@ -8,6 +10,8 @@ namespace Ostrel {
 namespace Grid {
 
 namespace {
+
+const double kMostSettings = 10000;  // settings of one grid, all entries together
 
 struct Setting {
   std::string detectorID;
@@ -95,6 +99,22 @@ Task evaluationTask(const GridSettings& grid, const Tools& tools, const Setting&
   return task;
 }
 
+// Every combination of option values is a setting: a few lists of values multiply quickly.
+void checkSettingCount(const GridSettings& grid) {
+  double settings = 0.0;
+  for (const DetectorEntry& entry : grid.detectors) {
+    double combinations = double(std::max<std::size_t>(entry.radii.size(), 1));
+    for (const DetectorOption& option : entry.options) combinations *= double(option.values.size());
+    settings += combinations;
+  }
+  if (settings > kMostSettings) {
+    char count[64];
+    std::snprintf(count, sizeof count, "%.0f", settings);
+    throw GridFileError("the detector entries make " + std::string(count) +
+                        " settings; a grid takes at most 10000");
+  }
+}
+
 }  // namespace
 
 std::string shellQuote(const std::string& word) {
@@ -110,6 +130,7 @@ std::string shellQuote(const std::string& word) {
 }
 
 TaskPlan planTasks(const GridSettings& grid, const Tools& tools) {
+  checkSettingCount(grid);
   TaskPlan plan;
   std::set<std::string> directories;
   for (const DetectorEntry& entry : grid.detectors) {

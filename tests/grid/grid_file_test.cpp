@@ -94,6 +94,12 @@ TEST(GridTasks, DetectionOncePerSettingThenOneEvaluationPerNoiseLevel) {
   const GridSettings clash = readGridFile(dir.write(
       "grid.ini", kGrid + "[A]\ndetector = iss\nx = 1 2\n[A_x-1]\ndetector = precomputed\n"));
   EXPECT_THROW(planTasks(clash, {}), GridFileError);
+  std::string values = "\nradius = 1 2 3 4 5 6 7\nminNeighbors = 1 2 3 4 5 6 7\n";
+  for (const char* option : {"nonMaxRadius", "gamma21", "gamma32"})
+    values += option + std::string(" = 0.1 0.2 0.3 0.4 0.5 0.6 0.7\n");
+  const GridSettings huge =
+      readGridFile(dir.write("grid.ini", kGrid + "[A]\ndetector = iss" + values));
+  EXPECT_THROW(planTasks(huge, {}), GridFileError);  // 7^5 settings: past the limit
 }
 
 TEST(GridTasks, ShellQuotingSurvivesTheShell) {
