@@ -90,7 +90,7 @@ Timing timeDetector(vtkPolyData* scene, const DetectorSettings& settings, double
     std::string error;
     const Clock clock;
     if (!Ostrel::Detect::DetectKeypoints(scene, settings, mr, keypoints, error)) {
-      std::fprintf(stderr, "%s: %s\n", settings.detector.c_str(), error.c_str());
+      std::fprintf(stderr, "%s: %s\n", settings.detector.spec->name.c_str(), error.c_str());
     }
     timings.push_back({clock.seconds(), keypoints.size(), clock.cpuSeconds()});
   }
@@ -116,10 +116,10 @@ Timing timePCLISS(vtkPolyData* scene, const DetectorSettings& s, double mr, int 
     iss.setSearchMethod(
         pcl::search::KdTree<pcl::PointXYZ>::Ptr(new pcl::search::KdTree<pcl::PointXYZ>));
     iss.setSalientRadius(s.radius * mr);
-    iss.setNonMaxRadius(s.nonMaxRadius * mr);
-    iss.setThreshold21(s.gamma21);
-    iss.setThreshold32(s.gamma32);
-    iss.setMinNeighbors(s.minNeighbors);
+    iss.setNonMaxRadius(s.detector.real("nonMaxRadius") * mr);
+    iss.setThreshold21(s.detector.real("gamma21"));
+    iss.setThreshold32(s.detector.real("gamma32"));
+    iss.setMinNeighbors(s.detector.whole("minNeighbors"));
     iss.setNumberOfThreads(s.threads);
     iss.setInputCloud(cloud);
     pcl::PointCloud<pcl::PointXYZ> found;
@@ -136,8 +136,10 @@ bool timeOpen3D(const std::string& python, const std::string& script, const std:
                 const DetectorSettings& s, double mr, int runs, Timing& timing) {
   const std::string command =
       python + " " + script + " " + points + " " + std::to_string(s.radius * mr) + " " +
-      std::to_string(s.nonMaxRadius * mr) + " " + std::to_string(s.gamma21) + " " +
-      std::to_string(s.gamma32) + " " + std::to_string(s.minNeighbors) + " " + std::to_string(runs);
+      std::to_string(s.detector.real("nonMaxRadius") * mr) + " " +
+      std::to_string(s.detector.real("gamma21")) + " " +
+      std::to_string(s.detector.real("gamma32")) + " " +
+      std::to_string(s.detector.whole("minNeighbors")) + " " + std::to_string(runs);
   FILE* pipe = popen(command.c_str(), "r");
   if (!pipe) return false;
   const bool read =
@@ -169,20 +171,17 @@ int main(int argc, char** argv) {
   Timing iss{};
   std::vector<int> ours, reference;
   for (const std::string& detector : detectors) {
-    DetectorSettings settings;
-    settings.detector = detector;
-    settings.threads = threads;
+    const DetectorSettings settings = Ostrel::Detect::settingsFor(detector, 6.0, threads);
     std::vector<int> indices;
     if (detector != "iss" && !all) continue;
     const Timing t = timeDetector(scene, settings, mr, runs, indices);
-    if (settings.detector == "iss") iss = t, ours = indices;
+    if (detector == "iss") iss = t, ours = indices;
     std::printf("%-10s %10zu %10.2f %12.2f\n", detector.c_str(), t.keypoints, t.seconds,
                 t.cpuSeconds);
     std::fflush(stdout);
   }
 
-  DetectorSettings issSettings;
-  issSettings.threads = threads;
+  const DetectorSettings issSettings = Ostrel::Detect::settingsFor("iss", 6.0, threads);
   const Timing pcl = timePCLISS(scene, issSettings, mr, runs, reference);
   const std::string points = directory + "/scene_points.ply";
   Timing open3d{};

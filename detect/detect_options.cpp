@@ -2,14 +2,9 @@
 
 #include <algorithm>
 #include <boost/program_options.hpp>
-#include <cstdio>
-#include <cstring>
-#include <exception>
-#include <iostream>
-#include <sstream>
 #include <thread>
 
-#include "core/io/message_placeholder.h"
+#include "cli/messages.h"
 #include "testset/naming.h"
 
 namespace po = boost::program_options;
@@ -18,6 +13,8 @@ namespace Ostrel {
 namespace Detect {
 
 namespace {
+
+const char* const kTool = "ardentis-detect";
 
 const char* const kUsage =
     "Usage: ardentis-detect -C CONFIG -S DIR --detector NAME [-n SIGMA...] [-r R] [options]\n"
@@ -30,6 +27,13 @@ unsigned allCores() {
   return cores > 0 ? cores : 1;
 }
 
+std::string defaultIDs() {
+  std::string ids;
+  for (const DetectorSpec& spec : detectorSpecs())
+    ids += (ids.empty() ? "" : ", ") + spec.defaultID;
+  return ids;
+}
+
 po::options_description commonOptions() {
   po::options_description options("Options");
   // clang-format off
@@ -37,121 +41,61 @@ po::options_description commonOptions() {
       ("help,h", "print this help and stop")
       ("configFile,C", po::value<std::string>(), "test configuration file (INI), as for ardentis")
       ("savingPath,S", po::value<std::string>(), "directory the keypoint files go to (created)")
-      ("detector,d", po::value<std::string>(), "iss, harris3d, sift3d or uniform")
+      ("detector,d", po::value<std::string>(), detectorNames().c_str())
       ("sigmaSceneNoise,n", po::value<std::vector<double>>()->multitoken(),
        "scene noise levels to detect on (default 0.1)")
       ("radius,r", po::value<int>(),
        "support radius in mr (default 6); when given, part of the file names")
-      ("detectorID", po::value<std::string>(),
-       "name in the file names (default ISS3D, HARRIS3D, SIFT3D or UNIFORM)")
+      ("detectorID", po::value<std::string>(), ("name in the file names (default " +
+       defaultIDs() + ")").c_str())
       ("threads", po::value<unsigned>()->default_value(allCores()),
        "threads for the detectors that run in parallel (default: all cores)");
   // clang-format on
   return options;
 }
 
-po::options_description detectorOptions(const DetectorSettings& d) {
-  po::options_description options("Detector options (lengths in mr)");
-  // clang-format off
-  options.add_options()
-      ("nonMaxRadius", po::value<double>()->default_value(d.nonMaxRadius), "iss: non-maximum radius")
-      ("gamma21", po::value<double>()->default_value(d.gamma21, "0.975"), "iss: largest ratio l2/l1")
-      ("gamma32", po::value<double>()->default_value(d.gamma32, "0.975"), "iss: largest ratio l3/l2")
-      ("minNeighbors", po::value<int>()->default_value(d.minNeighbors), "iss: fewest neighbours")
-      ("method", po::value<std::string>()->default_value(d.method),
-       "harris3d: harris, noble, lowe, tomasi or curvature")
-      ("threshold", po::value<double>()->default_value(d.threshold, "1e-06"),
-       "harris3d: smallest response kept (>= 0)")
-      ("normalRadius", po::value<double>()->default_value(d.normalRadius),
-       "sift3d: radius of the normals giving the curvature")
-      ("minScale", po::value<double>()->default_value(d.minScale), "sift3d: smallest scale")
-      ("octaves", po::value<int>()->default_value(d.octaves), "sift3d: number of octaves")
-      ("scalesPerOctave", po::value<int>()->default_value(d.scalesPerOctave),
-       "sift3d: scales per octave")
-      ("minContrast", po::value<double>()->default_value(d.minContrast, "0.0001"),
-       "sift3d: smallest curvature contrast (>= 0, no unit)");
-  // clang-format on
-  return options;
+// One group per detector; an option two detectors share is declared once, by the first.
+po::options_description detectorOptions() {
+  po::options_description all;
+  std::vector<std::string> declared;
+  for (const DetectorSpec& spec : detectorSpecs()) {
+    if (spec.options.empty()) continue;
+    po::options_description group(spec.name + " options");
+    for (const OptionSpec& option : spec.options) {
+      if (std::find(declared.begin(), declared.end(), option.name) != declared.end()) continue;
+      declared.push_back(option.name);
+      group.add_options()(option.name.c_str(),
+                          po::value<std::string>()->default_value(option.defaultValue),
+                          option.help.c_str());
+    }
+    all.add(group);
+  }
+  return all;
 }
 
 bool refuse(const std::string& message) {
-  std::cerr << "ardentis-detect: " << message << "\n";
+  Cli::printError(kTool, message);
   return false;
 }
 
-std::string joined(const std::vector<std::string>& names) {
-  std::string text;
-  for (const std::string& name : names) text += (text.empty() ? "" : ", ") + name;
-  return text;
-}
-
-// The options each detector reads; giving another detector's option is a mistake worth a word.
-const char* ownerOf(const std::string& option) {
-  for (const char* o : {"nonMaxRadius", "gamma21", "gamma32", "minNeighbors"}) {
-    if (option == o) return "iss";
-  }
-  for (const char* o : {"method", "threshold"}) {
-    if (option == o) return "harris3d";
-  }
-  return "sift3d";
-}
-
-bool noForeignOptions(const po::variables_map& vm, const po::options_description& detector,
-                      const std::string& chosen) {
-  for (const auto& option : detector.options()) {
-    const std::string name = option->long_name();
-    if (vm.count(name) && !vm[name].defaulted() && ownerOf(name) != chosen) {
-      return refuse("--" + name + " is an option of " + ownerOf(name) + ", not of " + chosen);
+bool readDetector(const po::variables_map& vm, DetectOptions& options) {
+  if (!vm.count("detector")) return refuse("--detector is missing (" + detectorNames() + ")");
+  const std::string name = vm["detector"].as<std::string>();
+  const DetectorSpec* spec = findDetector(name);
+  if (spec == nullptr) return refuse("unknown detector '" + name + "'; known: " + detectorNames());
+  DetectorSetting setting = defaultSetting(*spec);
+  for (const DetectorSpec& other : detectorSpecs()) {
+    for (const OptionSpec& option : other.options) {
+      if (!vm.count(option.name) || vm[option.name].defaulted()) continue;
+      const std::string owner = checkOptionOwner(*spec, option.name);
+      if (!owner.empty()) return refuse("--" + option.name + " is " + owner);
+      const std::string value = vm[option.name].as<std::string>();
+      const std::string problem = checkOptionValue(option, value);
+      if (!problem.empty()) return refuse("--" + option.name + " " + problem);
+      setting.values[option.name] = value;
     }
   }
-  return true;
-}
-
-bool positive(const po::variables_map& vm, const char* name, bool zeroAllowed = false) {
-  const double value = vm[name].as<double>();
-  if (value > 0.0 || (zeroAllowed && value == 0.0)) return true;
-  std::ostringstream text;
-  text << "--" << name << " must be " << (zeroAllowed ? "0 or more" : "positive") << ", not "
-       << value;
-  return refuse(text.str());
-}
-
-bool positiveInt(const po::variables_map& vm, const char* name) {
-  if (vm[name].as<int>() > 0) return true;
-  return refuse("--" + std::string(name) + " must be positive, not " +
-                std::to_string(vm[name].as<int>()));
-}
-
-bool readDetector(const po::variables_map& vm, DetectOptions& options) {
-  if (!vm.count("detector"))
-    return refuse("--detector is missing (" + joined(KnownDetectors()) + ")");
-  DetectorSettings& s = options.settings;
-  s.detector = vm["detector"].as<std::string>();
-  if (CanonicalDetectorID(s.detector).empty()) {
-    return refuse("unknown detector '" + s.detector + "'; known: " + joined(KnownDetectors()));
-  }
-  for (const char* name : {"nonMaxRadius", "gamma21", "gamma32", "normalRadius", "minScale"}) {
-    if (!positive(vm, name)) return false;
-  }
-  for (const char* name : {"minNeighbors", "octaves", "scalesPerOctave"}) {
-    if (!positiveInt(vm, name)) return false;
-  }
-  if (!positive(vm, "threshold", true) || !positive(vm, "minContrast", true)) return false;
-  s.method = vm["method"].as<std::string>();
-  const std::vector<std::string>& methods = KnownHarrisMethods();
-  if (std::find(methods.begin(), methods.end(), s.method) == methods.end()) {
-    return refuse("unknown --method '" + s.method + "'; known: " + joined(methods));
-  }
-  s.nonMaxRadius = vm["nonMaxRadius"].as<double>();
-  s.gamma21 = vm["gamma21"].as<double>();
-  s.gamma32 = vm["gamma32"].as<double>();
-  s.minNeighbors = vm["minNeighbors"].as<int>();
-  s.threshold = vm["threshold"].as<double>();
-  s.normalRadius = vm["normalRadius"].as<double>();
-  s.minScale = vm["minScale"].as<double>();
-  s.octaves = vm["octaves"].as<int>();
-  s.scalesPerOctave = vm["scalesPerOctave"].as<int>();
-  s.minContrast = vm["minContrast"].as<double>();
+  options.settings.detector = setting;
   return true;
 }
 
@@ -169,8 +113,11 @@ bool readRun(const po::variables_map& vm, DetectOptions& options) {
   options.settings.threads = vm["threads"].as<unsigned>();
   if (options.settings.threads == 0) return refuse("--threads must be positive, not 0");
   options.detectorID = vm.count("detectorID") ? vm["detectorID"].as<std::string>()
-                                              : CanonicalDetectorID(options.settings.detector);
-  if (options.detectorID.empty()) return refuse("--detectorID is empty");
+                                              : options.settings.detector.spec->defaultID;
+  if (!TestSet::isPlainName(options.detectorID))
+    return refuse("--detectorID '" + options.detectorID +
+                  "' must be letters, digits, '.', '_', '-' or '+', and not begin with '.' or "
+                  "'-'");
 
   const std::vector<double> levels = vm.count("sigmaSceneNoise")
                                          ? vm["sigmaSceneNoise"].as<std::vector<double>>()
@@ -191,30 +138,17 @@ bool readConfiguration(const std::string& path, DetectOptions& options) {
 
 }  // namespace
 
-ParseOutcome ParseDetectOptions(int argc, char** argv, DetectOptions& options) {
-  const DetectorSettings defaults;
-  po::options_description all;
-  const po::options_description detector = detectorOptions(defaults);
-  all.add(commonOptions()).add(detector);
+Cli::ParseOutcome parseDetectOptions(int argc, char** argv, DetectOptions& options) {
+  Cli::CommandLine commandLine{kTool, kUsage, {}, {}, {}};
+  commandLine.visible.add(commonOptions()).add(detectorOptions());
   po::variables_map vm;
-  try {
-    po::store(po::parse_command_line(argc, argv, all), vm);
-    po::notify(vm);
-  } catch (const std::exception& e) {
-    refuse(argumentsHoldMessagePlaceholder(argc, argv)
-               ? "invalid command line: an argument holds a %...% placeholder such as %value%"
-               : e.what());
-    return ParseOutcome::Refused;
+  const Cli::ParseOutcome outcome = Cli::parseCommandLine(commandLine, argc, argv, vm);
+  if (outcome != Cli::ParseOutcome::run) return outcome;
+  if (!readDetector(vm, options) || !readRun(vm, options) ||
+      !readConfiguration(vm["configFile"].as<std::string>(), options)) {
+    return Cli::ParseOutcome::refused;
   }
-  if (vm.count("help")) {
-    std::cout << kUsage << all << "\n";
-    return ParseOutcome::HelpShown;
-  }
-  if (!readDetector(vm, options) || !noForeignOptions(vm, detector, options.settings.detector) ||
-      !readRun(vm, options) || !readConfiguration(vm["configFile"].as<std::string>(), options)) {
-    return ParseOutcome::Refused;
-  }
-  return ParseOutcome::Run;
+  return Cli::ParseOutcome::run;
 }
 
 }  // namespace Detect

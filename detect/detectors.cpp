@@ -53,13 +53,14 @@ Feature3D vertexKeypoint(const Cloud& cloud, int index, double scale, double sco
 // ISS through ISSKeypoints, which gives PCL's ISSKeypoint3D's keypoints in less time (the tests
 // hold it to PCL's class). Score: the third eigenvalue, the saliency ISS ranks points by.
 bool detectISS(const Cloud::Ptr& cloud, const DetectorSettings& settings, double mr,
-               std::vector<Feature3D>& keypoints) {
+               std::vector<Feature3D>& keypoints, std::string&) {
   std::vector<float> xyz;
   xyz.reserve(3 * cloud->size());
   for (const pcl::PointXYZ& p : *cloud) xyz.insert(xyz.end(), {p.x, p.y, p.z});
-  const ISSParameters parameters = {settings.radius * mr,  settings.nonMaxRadius * mr,
-                                    settings.gamma21,      settings.gamma32,
-                                    settings.minNeighbors, settings.threads};
+  const DetectorSetting& iss = settings.detector;
+  const ISSParameters parameters = {settings.radius * mr,      iss.real("nonMaxRadius") * mr,
+                                    iss.real("gamma21"),       iss.real("gamma32"),
+                                    iss.whole("minNeighbors"), settings.threads};
   std::vector<int> indices;
   std::vector<double> saliency;
   ISSKeypoints(xyz, parameters, indices, saliency);
@@ -94,11 +95,11 @@ pcl::PointCloud<pcl::Normal>::Ptr normalsOf(const Cloud::Ptr& cloud, double radi
 }
 
 bool detectHarris(const Cloud::Ptr& cloud, const DetectorSettings& settings, double mr,
-                  std::vector<Feature3D>& keypoints) {
+                  std::vector<Feature3D>& keypoints, std::string&) {
   const double radius = settings.radius * mr;
   pcl::HarrisKeypoint3D<pcl::PointXYZ, pcl::PointXYZI> harris(
-      harrisMethod(settings.method), static_cast<float>(radius),
-      static_cast<float>(settings.threshold));
+      harrisMethod(settings.detector.word("method")), static_cast<float>(radius),
+      static_cast<float>(settings.detector.real("threshold")));
   harris.setSearchMethod(
       pcl::search::KdTree<pcl::PointXYZ>::Ptr(new pcl::search::KdTree<pcl::PointXYZ>));
   harris.setRadius(static_cast<float>(radius));
@@ -118,18 +119,19 @@ bool detectHarris(const Cloud::Ptr& cloud, const DetectorSettings& settings, dou
 
 // SIFT works on a scalar per point: PCL's field selector for PointNormal takes the curvature.
 bool detectSIFT(const Cloud::Ptr& cloud, const DetectorSettings& settings, double mr,
-                std::vector<Feature3D>& keypoints) {
+                std::vector<Feature3D>& keypoints, std::string&) {
+  const DetectorSetting& siftOptions = settings.detector;
   const pcl::PointCloud<pcl::Normal>::Ptr normals =
-      normalsOf(cloud, settings.normalRadius * mr, settings.threads);
+      normalsOf(cloud, siftOptions.real("normalRadius") * mr, settings.threads);
   pcl::PointCloud<pcl::PointNormal>::Ptr withCurvature(new pcl::PointCloud<pcl::PointNormal>);
   pcl::concatenateFields(*cloud, *normals, *withCurvature);
 
   pcl::SIFTKeypoint<pcl::PointNormal, pcl::PointWithScale> sift;
   sift.setSearchMethod(
       pcl::search::KdTree<pcl::PointNormal>::Ptr(new pcl::search::KdTree<pcl::PointNormal>));
-  sift.setScales(static_cast<float>(settings.minScale * mr), settings.octaves,
-                 settings.scalesPerOctave);
-  sift.setMinimumContrast(static_cast<float>(settings.minContrast));
+  sift.setScales(static_cast<float>(siftOptions.real("minScale") * mr),
+                 siftOptions.whole("octaves"), siftOptions.whole("scalesPerOctave"));
+  sift.setMinimumContrast(static_cast<float>(siftOptions.real("minContrast")));
   sift.setInputCloud(withCurvature);
   pcl::PointCloud<pcl::PointWithScale> found;
   sift.compute(found);
@@ -176,7 +178,26 @@ bool detectUniform(const Cloud::Ptr& cloud, const DetectorSettings& settings, do
   return true;
 }
 
+// The function that runs each detector of detectorSpecs().
+using DetectFunction = bool (*)(const Cloud::Ptr&, const DetectorSettings&, double,
+                                std::vector<Feature3D>&, std::string&);
+struct Detector {
+  const char* name;
+  DetectFunction run;
+};
+const Detector kDetectors[] = {{"iss", detectISS},
+                               {"harris3d", detectHarris},
+                               {"sift3d", detectSIFT},
+                               {"uniform", detectUniform}};
+
 }  // namespace
+
+bool CanRun(const DetectorSpec& spec) {
+  for (const Detector& detector : kDetectors) {
+    if (spec.name == detector.name) return true;
+  }
+  return false;
+}
 
 bool DetectKeypoints(vtkPolyData* mesh, const DetectorSettings& settings, double mr,
                      std::vector<Feature3D>& keypoints, std::string& error) {
@@ -190,11 +211,11 @@ bool DetectKeypoints(vtkPolyData* mesh, const DetectorSettings& settings, double
     return false;
   }
   const Cloud::Ptr cloud = verticesOf(mesh);
-  if (settings.detector == "iss") return detectISS(cloud, settings, mr, keypoints);
-  if (settings.detector == "harris3d") return detectHarris(cloud, settings, mr, keypoints);
-  if (settings.detector == "sift3d") return detectSIFT(cloud, settings, mr, keypoints);
-  if (settings.detector == "uniform") return detectUniform(cloud, settings, mr, keypoints, error);
-  error = "unknown detector " + settings.detector;
+  for (const Detector& detector : kDetectors) {
+    if (settings.detector.spec != nullptr && settings.detector.spec->name == detector.name)
+      return detector.run(cloud, settings, mr, keypoints, error);
+  }
+  error = "no detector to run";
   return false;
 }
 

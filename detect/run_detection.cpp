@@ -1,6 +1,5 @@
 #include "detect/run_detection.h"
 
-#include <sys/stat.h>
 #include <vtkPolyData.h>
 #include <vtkSmartPointer.h>
 
@@ -9,7 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "core/io/create_parent_directory.h"
+#include "cli/directories.h"
+#include "cli/exit_status.h"
+#include "cli/messages.h"
 #include "core/io/load_poly_data.h"
 #include "detect/detect_options.h"
 #include "detect/detectors.h"
@@ -32,8 +33,7 @@ struct MeshToDetect {
 };
 
 void fail(const std::string& message) {
-  std::fflush(stdout);
-  std::fprintf(stderr, "ardentis-detect: %s\n", message.c_str());
+  Cli::printError("ardentis-detect", message);
 }
 
 std::string adviceAfter(const std::string& advice) {
@@ -57,13 +57,9 @@ bool loadModels(const DetectOptions& options, std::vector<MeshToDetect>& models,
 }
 
 bool savingDirectoryReady(const std::string& directory) {
-  Core::Impl::CreateParentDirectory((directory + "/file").c_str());
-  struct stat info;
-  if (stat(directory.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
-    fail("cannot create the saving directory " + directory);
-    return false;
-  }
-  return true;
+  const std::string problem = Cli::makeDirectories(directory);
+  if (!problem.empty()) fail(problem);
+  return problem.empty();
 }
 
 // Detects on one mesh, writes its file and prints its line; returns the exit status.
@@ -73,7 +69,7 @@ int detectAndWrite(const DetectOptions& options, double mr, const MeshToDetect& 
   std::string error;
   if (!DetectKeypoints(mesh.mesh, options.settings, mr, keypoints, error)) {
     fail(mesh.path + ": " + error);
-    return kMeshUnreadable;
+    return Cli::kInputFailed;
   }
   SortKeypoints(keypoints);
   const std::string name = TestSet::meshNameFromPath(mesh.path);
@@ -81,7 +77,7 @@ int detectAndWrite(const DetectOptions& options, double mr, const MeshToDetect& 
       TestSet::keypointFilePath(options.savingPath, options.detectorID, options.fileRadius, name);
   if (!WriteKeypointFile(path, keypoints, error)) {
     fail(error);
-    return kCannotWrite;
+    return Cli::kCannotWrite;
   }
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -89,36 +85,30 @@ int detectAndWrite(const DetectOptions& options, double mr, const MeshToDetect& 
               static_cast<long>(mesh.mesh->GetNumberOfPoints()), keypoints.size(), seconds,
               keypoints.empty() ? " (ardentis refuses a file without keypoints)" : "");
   std::fflush(stdout);
-  return kDone;
+  return Cli::kDone;
 }
 
 }  // namespace
 
 int RunDetection(int argc, char** argv) {
   DetectOptions options;
-  switch (ParseDetectOptions(argc, argv, options)) {
-    case ParseOutcome::HelpShown:
-      return kDone;
-    case ParseOutcome::Refused:
-      return kBadCommandLine;
-    case ParseOutcome::Run:
-      break;
-  }
-  if (!savingDirectoryReady(options.savingPath)) return kCannotWrite;
+  const Cli::ParseOutcome outcome = parseDetectOptions(argc, argv, options);
+  if (outcome != Cli::ParseOutcome::run) return Cli::exitStatusOf(outcome);
+  if (!savingDirectoryReady(options.savingPath)) return Cli::kCannotWrite;
 
   std::vector<MeshToDetect> models;
   double mr = 0.0;
-  if (!loadModels(options, models, mr)) return kMeshUnreadable;
+  if (!loadModels(options, models, mr)) return Cli::kInputFailed;
   std::printf("Mean models' resolution: %f\n", mr);
   std::fflush(stdout);
   if (!(mr > 0.0)) {
     fail("the models have no edges, so there is no mesh resolution to measure radii in");
-    return kMeshUnreadable;
+    return Cli::kInputFailed;
   }
 
   for (const MeshToDetect& model : models) {
     const int status = detectAndWrite(options, mr, model);
-    if (status != kDone) return status;
+    if (status != Cli::kDone) return status;
   }
   const std::string& scenePath = options.configuration.scene;
   for (const std::string& noise : options.noiseLevels) {
@@ -131,12 +121,12 @@ int RunDetection(int argc, char** argv) {
     if (!scene.mesh) {
       fail("cannot load the scene mesh " + scene.path +
            adviceAfter(TestSet::missingSceneAdvice(scenePath, noise, options.configPath)));
-      return kMeshUnreadable;
+      return Cli::kInputFailed;
     }
     const int status = detectAndWrite(options, mr, scene);
-    if (status != kDone) return status;
+    if (status != Cli::kDone) return status;
   }
-  return kDone;
+  return Cli::kDone;
 }
 
 }  // namespace Detect

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "cli/messages.h"
 #include "core/io/atomic_file.h"
 #include "grid/interruption.h"
 #include "grid/merge.h"
@@ -59,8 +60,7 @@ std::string submit(const GridSettings& grid, const Stage& stage, int jobs,
   argv.insert(argv.end(), {script, stage.manifest, std::to_string(grid.tasksPerElement)});
   std::string output;
   if (runProgram(argv, grid.workDir, &output) != 0) {
-    std::fprintf(stderr, "ardentis-grid: sbatch refused the %s array (%s)\n", stage.name.c_str(),
-                 array.c_str());
+    Cli::printError("ardentis-grid", "sbatch refused the " + stage.name + " array (" + array + ")");
     return "";
   }
   return output.substr(0, output.find_first_of(";\n"));
@@ -145,8 +145,8 @@ EngineOutcome runWithParallel(const GridSettings& grid, const std::vector<Stage>
     if (interrupted()) return EngineOutcome::interrupted;
     // parallel's status counts failed tasks up to 101; above that it failed itself.
     if (status > 101 || status == 127) {
-      std::fprintf(stderr, "ardentis-grid: GNU parallel could not run %s (status %d)\n",
-                   stage.manifest.c_str(), status);
+      Cli::printError("ardentis-grid", "GNU parallel could not run " + stage.manifest +
+                                           " (status " + std::to_string(status) + ")");
       return EngineOutcome::failed;
     }
   }
@@ -160,7 +160,7 @@ EngineOutcome runWithSlurm(const GridSettings& grid, const std::vector<Stage>& s
   const std::string script = resultsPath(grid, "slurm/array.sh");
   const std::string error = Core::Impl::WriteFileAtomically(script, kArrayScript);
   if (!error.empty()) {
-    std::fprintf(stderr, "ardentis-grid: %s\n", error.c_str());
+    Cli::printError("ardentis-grid", error);
     return EngineOutcome::failed;
   }
   std::string dependency;

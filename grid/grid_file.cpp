@@ -8,6 +8,8 @@
 #include <set>
 #include <sstream>
 
+#include "cli/numbers.h"
+#include "detect/detector_specs.h"
 #include "testset/naming.h"
 
 namespace Ostrel {
@@ -80,6 +82,32 @@ std::string absoluteDirectory(const std::string& file, const std::string& base,
   return canonical.string();
 }
 
+// The detector and its options as ardentis-detect would take them, so that a wrong entry is
+// refused now rather than by every task it makes.
+void checkDetector(const std::string& file, const DetectorEntry& entry) {
+  const std::string where = "[" + entry.name + "] ";
+  if (entry.precomputed()) {
+    if (!entry.options.empty()) {
+      fail(file,
+           where + entry.options.front().name + ": precomputed keypoints take no detector options");
+    }
+    return;
+  }
+  const Detect::DetectorSpec* spec = Detect::findDetector(entry.detector);
+  if (spec == nullptr) {
+    fail(file, where + "detector: unknown detector '" + entry.detector + "'; known: precomputed, " +
+                   Detect::detectorNames());
+  }
+  for (const DetectorOption& option : entry.options) {
+    const std::string owner = Detect::checkOptionOwner(*spec, option.name);
+    if (!owner.empty()) fail(file, where + option.name + ": " + owner);
+    for (const std::string& value : option.values) {
+      const std::string problem = Detect::checkOptionValue(*spec->option(option.name), value);
+      if (!problem.empty()) fail(file, where + option.name + ": " + problem);
+    }
+  }
+}
+
 DetectorEntry readEntry(const std::string& file, const std::string& name, const ptree& section) {
   if (!TestSet::isPlainName(name)) {
     fail(file, "[" + name + "]: a detector ID takes letters, digits, '.', '_', '-' and '+' only");
@@ -112,10 +140,7 @@ DetectorEntry readEntry(const std::string& file, const std::string& name, const 
   if (entry.detector.empty()) {
     fail(file, "[" + name + "]: no detector (an ardentis-detect detector or precomputed)");
   }
-  if (entry.precomputed() && !entry.options.empty()) {
-    fail(file, "[" + name + "] " + entry.options.front().name +
-                   ": precomputed keypoints take no detector options");
-  }
+  checkDetector(file, entry);
   return entry;
 }
 
@@ -157,13 +182,8 @@ void readGridSection(const std::string& file, const ptree& section, GridSettings
 }  // namespace
 
 std::string canonicalNumber(const std::string& value) {
-  std::istringstream in(value);
-  in.imbue(std::locale::classic());
-  double number = 0;
-  in >> number;
-  if (!in || in.peek() != std::char_traits<char>::eof() || !std::isfinite(number)) {
-    throw std::invalid_argument(value);
-  }
+  double number = 0.0;
+  if (!Cli::parseFiniteNumber(value, number)) throw std::invalid_argument(value);
   return TestSet::noiseLevelName(number);
 }
 

@@ -1,5 +1,5 @@
 #include "grid/run_grid.h"
 
 int main(int argc, char** argv) {
-  return runGrid(argc, argv);
+  return Ostrel::Grid::runGrid(argc, argv);
 }

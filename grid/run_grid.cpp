@@ -3,11 +3,13 @@
 #include <boost/program_options.hpp>
 #include <cstdio>
 #include <filesystem>
-#include <iostream>
 #include <set>
 
+#include "cli/command_line.h"
+#include "cli/directories.h"
+#include "cli/exit_status.h"
+#include "cli/messages.h"
 #include "core/io/atomic_file.h"
-#include "core/io/message_placeholder.h"
 #include "grid/engines.h"
 #include "grid/grid_file.h"
 #include "grid/input_check.h"
@@ -19,15 +21,13 @@
 #include "grid/tasks.h"
 
 namespace po = boost::program_options;
-using namespace Ostrel::Grid;
+
+namespace Ostrel {
+namespace Grid {
 
 namespace {
 
-// Exit statuses.
-const int kTasksFailed = 1;   // some task failed, a table or the report could not be written
-const int kBadInput = 2;      // command line or grid file
-const int kEngineFailed = 3;  // also: the results directory cannot be written or is in use
-const int kInterrupted = 130;
+const char* const kTool = "ardentis-grid";
 
 struct Options {
   std::string gridFile;
@@ -38,52 +38,49 @@ struct Options {
   bool mergeOnly = false;
 };
 
-// 0 to go on, else the exit status.
-int parseCommandLine(int argc, char** argv, Options& options) {
-  po::options_description visible(
+void printProblem(const std::string& message) {
+  Cli::printError(kTool, message);
+}
+
+Cli::ParseOutcome parseCommandLine(int argc, char** argv, Options& options) {
+  Cli::CommandLine commandLine{
+      kTool,
       "Usage: ardentis-grid grid.ini [--engine parallel|slurm] [--jobs N] [--dry-run]\n"
       "Runs the evaluations a grid file names, merges their results tables into\n"
-      "<results>/<detectorID>.csv and draws them with ardentis-report.\nOptions");
-  visible.add_options()("help,h", "print this help and stop")(
-      "engine,e", po::value(&options.engine)->default_value("parallel"),
-      "parallel (GNU parallel on this machine) or slurm (sbatch arrays)")(
-      "jobs,j", po::value(&options.jobs)->default_value(0),
-      "tasks at a time (0: one per core with parallel, no cap with slurm)")(
-      "dry-run,n", po::bool_switch(&options.dryRun), "print the manifest and the task count")(
-      "no-wait", po::bool_switch(&options.noWait),
-      "slurm: print the job IDs and return; run again with --merge when they are done")(
-      "merge", po::bool_switch(&options.mergeOnly),
-      "run nothing: merge what the tasks left and draw the report");
-  po::options_description all;
-  all.add(visible).add_options()("grid", po::value(&options.gridFile));
-  po::positional_options_description positional;
-  positional.add("grid", 1);
+      "<results>/<detectorID>.csv and draws them with ardentis-report.\n"
+      "Exit status: 0 all tasks done, 1 an input is missing or a task failed, 2 bad command\n"
+      "line or grid file, 3 the results cannot be written or the engine cannot run,\n"
+      "130 interrupted.\n",
+      po::options_description("Options"),
+      {},
+      {}};
+  // clang-format off
+  commandLine.visible.add_options()
+      ("help,h", "print this help and stop")
+      ("engine,e", po::value(&options.engine)->default_value("parallel"),
+       "parallel (GNU parallel on this machine) or slurm (sbatch arrays)")
+      ("jobs,j", po::value(&options.jobs)->default_value(0),
+       "tasks at a time (0: one per core with parallel, no cap with slurm)")
+      ("dry-run", po::bool_switch(&options.dryRun), "print the manifests and the task count")
+      ("no-wait", po::bool_switch(&options.noWait),
+       "slurm: print the job IDs and return; run again with --merge when they are done")
+      ("merge", po::bool_switch(&options.mergeOnly),
+       "run nothing: merge what the tasks left and draw the report");
+  // clang-format on
+  commandLine.hidden.add_options()("grid", po::value(&options.gridFile));
+  commandLine.positional.add("grid", 1);
   po::variables_map vm;
-  try {
-    po::store(po::command_line_parser(argc, argv).options(all).positional(positional).run(), vm);
-    po::notify(vm);
-  } catch (const po::error& error) {
-    const char* reason = argumentsHoldMessagePlaceholder(argc, argv)
-                             ? "an argument holds a %...% placeholder such as %value%"
-                             : error.what();
-    std::fprintf(stderr, "ardentis-grid: %s (see --help)\n", reason);
-    return kBadInput;
-  }
-  if (vm.count("help") != 0) {
-    std::cout << visible
-              << "\nExit status: 0 all tasks done, 1 a task failed, 2 bad command "
-                 "line or grid file, 3 the engine could not run.\n";
-    return -1;
-  }
+  const Cli::ParseOutcome outcome = Cli::parseCommandLine(commandLine, argc, argv, vm);
+  if (outcome != Cli::ParseOutcome::run) return outcome;
   std::string problem;
   if (options.gridFile.empty()) problem = "no grid file given";
   if (options.engine != "parallel" && options.engine != "slurm") {
     problem = "unknown engine '" + options.engine + "' (parallel or slurm)";
   }
   if (options.jobs < 0) problem = "--jobs must not be negative";
-  if (problem.empty()) return 0;
-  std::fprintf(stderr, "ardentis-grid: %s (see --help)\n", problem.c_str());
-  return kBadInput;
+  if (problem.empty()) return Cli::ParseOutcome::run;
+  printProblem(problem + " (see ardentis-grid --help)");
+  return Cli::ParseOutcome::refused;
 }
 
 // The other tools sit beside this one in the build and install directories; else PATH.
@@ -143,7 +140,7 @@ std::vector<Stage> writeManifests(const GridSettings& grid, const TaskPlan& plan
     const std::string error =
         Ostrel::Core::Impl::WriteFileAtomically(stage.manifest, manifestText(*tasks));
     if (!error.empty()) {
-      std::fprintf(stderr, "ardentis-grid: %s\n", error.c_str());
+      printProblem(error);
       return {};
     }
     stages.push_back(stage);
@@ -168,12 +165,14 @@ int printSummary(const MergeResult& result) {
     std::printf("\n");
   }
   for (const std::string& error : result.errors) {
-    std::fprintf(stderr, "ardentis-grid: %s\n", error.c_str());
+    printProblem(error);
   }
   std::printf("rows written: %ld in %zu tables\n", result.rows, result.tables.size());
   for (const std::string& table : result.tables) std::printf("  %s\n", table.c_str());
   std::fflush(stdout);
-  return result.failed.empty() && result.notRun.empty() && result.errors.empty() ? 0 : kTasksFailed;
+  return result.failed.empty() && result.notRun.empty() && result.errors.empty()
+             ? Cli::kDone
+             : Cli::kInputFailed;
 }
 
 int drawReport(const GridSettings& grid, const std::string& tool, const MergeResult& result) {
@@ -183,8 +182,8 @@ int drawReport(const GridSettings& grid, const std::string& tool, const MergeRes
   argv.insert(argv.end(), {"-o", inWorkDir(grid, grid.report)});
   const int status = runProgram(argv, grid.workDir);
   if (status == 0) return 0;
-  std::fprintf(stderr, "ardentis-grid: ardentis-report ended with status %d\n", status);
-  return kTasksFailed;
+  printProblem("ardentis-report ended with status " + std::to_string(status));
+  return Cli::kInputFailed;
 }
 
 // The inputs every task reads exist, and the noisy scenes are not older than their scene;
@@ -193,13 +192,11 @@ bool inputsReady(const GridSettings& grid) {
   std::error_code error;
   std::filesystem::current_path(grid.workDir, error);  // test configurations name ./data/ paths
   const InputCheck check = checkInputs(grid);
-  for (const std::string& warning : check.warnings)
-    std::fprintf(stderr, "ardentis-grid: warning: %s\n", warning.c_str());
-  for (const std::string& missing : check.missing)
-    std::fprintf(stderr, "ardentis-grid: missing %s\n", missing.c_str());
+  for (const std::string& warning : check.warnings) Cli::printWarning(kTool, warning);
+  for (const std::string& missing : check.missing) printProblem("missing " + missing);
   if (check.missing.empty()) return true;
-  std::fprintf(stderr, "ardentis-grid: %zu files missing in %s; no task was run\n",
-               check.missing.size(), grid.workDir.c_str());
+  printProblem(std::to_string(check.missing.size()) + " files missing in " + grid.workDir +
+               "; no task was run");
   return false;
 }
 
@@ -207,12 +204,12 @@ int runEngine(const Options& options, const GridSettings& grid, const std::vecto
   const bool slurm = options.engine == "slurm";
   const EngineOutcome outcome = slurm ? runWithSlurm(grid, stages, options.jobs, !options.noWait)
                                       : runWithParallel(grid, stages, options.jobs);
-  if (outcome == EngineOutcome::failed) return kEngineFailed;
+  if (outcome == EngineOutcome::failed) return Cli::kCannotWrite;
   if (outcome == EngineOutcome::interrupted) {
-    std::fprintf(stderr, "ardentis-grid: interrupted; run the same command again to resume\n");
-    return kInterrupted;
+    printProblem("interrupted; run the same command again to resume");
+    return Cli::kInterrupted;
   }
-  return 0;
+  return Cli::kDone;
 }
 
 }  // namespace
@@ -220,9 +217,8 @@ int runEngine(const Options& options, const GridSettings& grid, const std::vecto
 int runGrid(int argc, char** argv) {
   catchInterruptions();
   Options options;
-  if (const int status = parseCommandLine(argc, argv, options); status != 0) {
-    return status < 0 ? 0 : status;
-  }
+  const Cli::ParseOutcome outcome = parseCommandLine(argc, argv, options);
+  if (outcome != Cli::ParseOutcome::run) return Cli::exitStatusOf(outcome);
   std::string reportTool;
   const Tools tools = findTools(reportTool);
   GridSettings grid;
@@ -231,10 +227,10 @@ int runGrid(int argc, char** argv) {
     grid = readGridFile(options.gridFile);
     plan = planTasks(grid, tools);
   } catch (const GridFileError& error) {
-    std::fprintf(stderr, "ardentis-grid: %s\n", error.what());
-    return kBadInput;
+    printProblem(error.what());
+    return Cli::kBadUsage;
   }
-  if (!options.mergeOnly && !inputsReady(grid)) return kTasksFailed;
+  if (!options.mergeOnly && !inputsReady(grid)) return Cli::kInputFailed;
   const std::size_t count = plan.detection.size() + plan.evaluation.size();
   if (options.dryRun) {
     std::printf("%s%s%zu tasks: %zu model detection, %zu evaluation\n",
@@ -244,22 +240,20 @@ int runGrid(int argc, char** argv) {
   }
 
   const std::string results = inWorkDir(grid, grid.results);
-  std::error_code error;
-  std::filesystem::create_directories(results, error);
-  if (error) {
-    std::fprintf(stderr, "ardentis-grid: cannot create %s: %s\n", results.c_str(),
-                 error.message().c_str());
-    return kEngineFailed;
+  const std::string problem = Cli::makeDirectories(results);
+  if (!problem.empty()) {
+    printProblem(problem);
+    return Cli::kCannotWrite;
   }
   const ResultsLock lock(results);
   if (!lock.problem().empty()) {
-    std::fprintf(stderr, "ardentis-grid: %s\n", lock.problem().c_str());
-    return kEngineFailed;
+    printProblem(lock.problem());
+    return Cli::kCannotWrite;
   }
   const std::vector<Stage> stages = writeManifests(grid, plan);
   if (stages.empty()) {
-    std::fprintf(stderr, "ardentis-grid: cannot write in %s\n", grid.results.c_str());
-    return kEngineFailed;
+    printProblem("cannot write in " + grid.results);
+    return Cli::kCannotWrite;
   }
   if (!options.mergeOnly) {
     const int status = runEngine(options, grid, stages);
@@ -270,3 +264,6 @@ int runGrid(int argc, char** argv) {
   const int reportStatus = drawReport(grid, reportTool, result);
   return status != 0 ? status : reportStatus;
 }
+
+}  // namespace Grid
+}  // namespace Ostrel

@@ -4,14 +4,15 @@
 #include <vtkPolyData.h>
 #include <vtkSmartPointer.h>
 
+#include "cli/directories.h"
 #include "core/io/atomic_file.h"
-#include "core/io/create_parent_directory.h"
 
 namespace Ostrel {
 namespace Prepare {
 
 std::string WritePlyAtomically(vtkPolyData* mesh, const std::string& path) {
-  Core::Impl::CreateParentDirectory(path.c_str());
+  const std::string problem = Cli::makeParentDirectories(path);
+  if (!problem.empty()) return problem;
   // vtkPLYWriter adds ".ply" to a name without it, so the temporary name ends with it.
   return Core::Impl::ReplaceFileAtomically(path, ".ply", [mesh](const std::string& temporary) {
     auto writer = vtkSmartPointer<vtkPLYWriter>::New();

@@ -6,9 +6,11 @@
 #include <cstdio>
 #include <string>
 
+#include "cli/command_line.h"
+#include "cli/exit_status.h"
+#include "cli/messages.h"
 #include "core/io/load_poly_data.h"
 #include "prepare/atomic_output.h"
-#include "prepare/command_line.h"
 #include "prepare/commands.h"
 
 namespace po = boost::program_options;
@@ -17,13 +19,13 @@ namespace Ostrel {
 namespace Prepare {
 namespace {
 
-const char* const kCommand = "convert";
+const char* const kTool = "ardentis-prepare convert";
 
 po::options_description ConvertOptions() {
   po::options_description options("convert options (IN OUT.ply)");
   // clang-format off
   options.add_options()
-      ("help", "print the options and stop")
+      ("help,h", "print the options and stop")
       ("input", po::value<std::string>()->required(),
        "mesh or cloud: .ply .obj .vtk .off .vert/.tri .pcd (ascii, binary, binary_compressed)")
       ("output", po::value<std::string>()->required(), "binary little-endian PLY to write");
@@ -34,29 +36,28 @@ po::options_description ConvertOptions() {
 }  // namespace
 
 int RunConvertCommand(int argc, char** argv) {
-  po::positional_options_description positional;
-  positional.add("input", 1).add("output", 1);
+  Cli::CommandLine commandLine{
+      kTool, "Usage: ardentis-prepare convert IN OUT.ply\n", ConvertOptions(), {}, {}};
+  commandLine.positional.add("input", 1).add("output", 1);
   po::variables_map vm;
-  bool usageError = false;
-  if (!ParseCommandLine(argc, argv, kCommand, ConvertOptions(), positional, vm, usageError)) {
-    return usageError ? 2 : 0;
-  }
+  const Cli::ParseOutcome outcome = Cli::parseCommandLine(commandLine, argc, argv, vm);
+  if (outcome != Cli::ParseOutcome::run) return Cli::exitStatusOf(outcome);
   const std::string input = vm["input"].as<std::string>();
   const std::string output = vm["output"].as<std::string>();
   auto mesh = vtkSmartPointer<vtkPolyData>::Take(Core::Impl::LoadPolyData(input.c_str()));
   if (!mesh) {
-    ReportProblem(kCommand, "cannot read " + input);
-    return 1;
+    Cli::printError(kTool, "cannot read " + input);
+    return Cli::kInputFailed;
   }
   const std::string problem = WritePlyAtomically(mesh, output);
   if (!problem.empty()) {
-    ReportProblem(kCommand, problem);
-    return 1;
+    Cli::printError(kTool, problem);
+    return Cli::kCannotWrite;
   }
   std::printf("%s: %lld points, %lld triangles\n", output.c_str(),
               static_cast<long long>(mesh->GetNumberOfPoints()),
               static_cast<long long>(mesh->GetNumberOfPolys()));
-  return 0;
+  return Cli::kDone;
 }
 
 }  // namespace Prepare

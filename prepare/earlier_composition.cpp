@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <set>
 
-#include "prepare/command_line.h"
+#include "cli/numbers.h"
 #include "testset/naming.h"
 #include "testset/test_configuration.h"
 
@@ -37,21 +37,32 @@ std::vector<fs::path> SceneFiles(const fs::path& cleanScene) {
     const std::string level =
         file.substr(stem.size(), file.size() - stem.size() - extension.size());
     double sigma = 0.0;
-    if (ParseFiniteNumber(level, sigma) && TestSet::noiseLevelName(sigma) == level)
+    if (Cli::parseFiniteNumber(level, sigma) && TestSet::noiseLevelName(sigma) == level)
       found.push_back(entry.path());
   }
   return found;
 }
 
-}  // namespace
+// The test configurations a composition writes: test.ini, or scene-<number>.ini for a dataset.
+std::vector<fs::path> CompositionConfigurations(const fs::path& root) {
+  std::vector<fs::path> found;
+  std::error_code error;
+  for (const auto& entry : fs::directory_iterator(root, error)) {
+    const std::string name = entry.path().filename().string();
+    const bool dataset = name.rfind("scene-", 0) == 0 && EndsWith(name, ".ini") &&
+                         name.size() > 10 &&
+                         name.find_first_not_of("0123456789", 6) == name.size() - 4;
+    if (name == "test.ini" || dataset) found.push_back(entry.path());
+  }
+  return found;
+}
 
-std::vector<std::string> EarlierCompositionFiles(const std::string& directory) {
-  const fs::path root(directory);
+// The files of one configuration's composition; the names of its meshes go to `meshNames`.
+void ConfigurationFiles(const fs::path& root, const fs::path& config, std::set<std::string>& files,
+                        std::set<std::string>& meshNames) {
   TestSet::TestConfiguration configuration;
-  if (!TestSet::readTestConfiguration((root / "test.ini").string(), configuration).empty())
-    return {};
-  std::set<std::string> files = {(root / "test.ini").string()};
-  std::set<std::string> meshNames;
+  if (!TestSet::readTestConfiguration(config.string(), configuration).empty()) return;
+  files.insert(config.lexically_normal().string());
   for (const TestSet::ModelEntry& model : configuration.models) {
     const std::string mesh = TestSet::meshPathWithNoise(model.mesh, "0");
     files.insert((root / mesh).lexically_normal().string());
@@ -63,6 +74,15 @@ std::vector<std::string> EarlierCompositionFiles(const std::string& directory) {
     files.insert(scene.lexically_normal().string());
     meshNames.insert(TestSet::meshNameFromPath(scene.string()));
   }
+}
+
+}  // namespace
+
+std::vector<std::string> EarlierCompositionFiles(const std::string& directory) {
+  const fs::path root(directory);
+  std::set<std::string> files, meshNames;
+  for (const fs::path& config : CompositionConfigurations(root))
+    ConfigurationFiles(root, config, files, meshNames);
   std::error_code error;
   for (const auto& entry : fs::directory_iterator(root / "feats", error)) {
     for (const std::string& mesh : meshNames) {

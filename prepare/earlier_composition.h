@@ -8,10 +8,11 @@
 namespace Ostrel {
 namespace Prepare {
 
-// The files of the composition whose test configuration is `directory`/test.ini: every data/
-// file it names (model meshes and ground truth), its scene at every noise level found, the
-// configuration itself, and the keypoint files named after its meshes in `directory`/feats/.
-// Empty when there is no readable configuration there.
+// The files of the composition whose test configurations are `directory`/test.ini or, for a
+// dataset, `directory`/scene-<number>.ini: every data/ file they name (model meshes and ground
+// truth), their scenes at every noise level found, the configurations themselves, and the
+// keypoint files named after their meshes in `directory`/feats/. Empty when there is no
+// readable configuration there.
 std::vector<std::string> EarlierCompositionFiles(const std::string& directory);
 
 // True when `directory` exists and holds anything.

@@ -1,22 +1,24 @@
-// ardentis-prepare noise: the scene at every requested noise level.
+// ardentis-prepare noise: the scene of each test configuration at every requested noise level.
 
 #include <vtkPolyData.h>
 #include <vtkSmartPointer.h>
 
 #include <cmath>
 #include <cstdio>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "cli/command_line.h"
+#include "cli/exit_status.h"
+#include "cli/messages.h"
+#include "cli/numbers.h"
 #include "core/io/load_poly_data.h"
-#include "core/io/read_support.h"
 #include "prepare/atomic_output.h"
-#include "prepare/command_line.h"
 #include "prepare/commands.h"
 #include "prepare/gaussian_noise.h"
 #include "testset/evaluation_mesh.h"
 #include "testset/naming.h"
+#include "testset/scene_files.h"
 #include "testset/test_configuration.h"
 
 namespace po = boost::program_options;
@@ -25,15 +27,15 @@ namespace Ostrel {
 namespace Prepare {
 namespace {
 
-const char* const kCommand = "noise";
+const char* const kTool = "ardentis-prepare noise";
 
-po::options_description NoiseOptions() {
+po::options_description noiseOptions() {
   po::options_description options("noise options");
   // clang-format off
   options.add_options()
-      ("help", "print the options and stop")
-      ("configFile,C", po::value<std::string>()->required(),
-       "test configuration (INI); run from the directory that holds data/")
+      ("help,h", "print the options and stop")
+      ("configFile,C", po::value<std::vector<std::string>>()->multitoken()->required(),
+       "test configurations (INI), one or more; run from the directory that holds data/")
       ("sigmaSceneNoise,n", po::value<std::vector<std::string>>()->multitoken()->required(),
        "noise levels σ, in mean model resolutions (one or more)")
       ("seed", po::value<std::uint64_t>()->default_value(1), "seed of the noise generator")
@@ -44,10 +46,10 @@ po::options_description NoiseOptions() {
 }
 
 // The evaluator's naming of noise levels: the value as a stream prints it (%g).
-std::string ParseLevels(const std::vector<std::string>& texts, std::vector<double>& levels) {
+std::string parseLevels(const std::vector<std::string>& texts, std::vector<double>& levels) {
   for (const std::string& text : texts) {
     double sigma = 0.0;
-    if (!ParseFiniteNumber(text, sigma) || sigma < 0.0) {
+    if (!Cli::parseFiniteNumber(text, sigma) || sigma < 0.0) {
       return "noise level '" + text + "' is not a number >= 0";
     }
     levels.push_back(sigma);
@@ -55,28 +57,33 @@ std::string ParseLevels(const std::vector<std::string>& texts, std::vector<doubl
   return "";
 }
 
-std::string Resolution(const po::variables_map& vm, const std::string& configPath,
-                       const TestSet::TestConfiguration& configuration, double& resolution) {
+// The unit of the noise: --resolution, or the mean resolution of the configuration's models.
+int measureResolution(const po::variables_map& vm, const std::string& configPath,
+                      const TestSet::TestConfiguration& configuration, double& resolution) {
   if (vm.count("resolution")) {
     resolution = vm["resolution"].as<double>();
-    return "";
+    return Cli::kDone;
   }
-  if (configuration.models.empty()) return "no models to measure: give --resolution";
+  if (configuration.models.empty()) {
+    Cli::printError(kTool, configPath + ": no models to measure: give --resolution");
+    return Cli::kBadUsage;
+  }
   std::vector<std::string> paths;
-  for (const TestSet::ModelEntry& model : configuration.models) {
+  for (const TestSet::ModelEntry& model : configuration.models)
     paths.push_back(TestSet::meshPathWithNoise(model.mesh, "0"));
-  }
   std::vector<vtkSmartPointer<vtkPolyData>> meshes;
-  const std::string problem = TestSet::loadModels(paths, configPath, meshes, resolution);
-  if (problem.empty() && !(resolution > 0.0)) return "the models have no polygons to measure";
-  return problem;
+  std::string problem = TestSet::loadModels(paths, configPath, meshes, resolution);
+  if (problem.empty() && !(resolution > 0.0)) problem = "the models have no polygons to measure";
+  if (problem.empty()) return Cli::kDone;
+  Cli::printError(kTool, problem);
+  return Cli::kInputFailed;
 }
 
-int WriteLevels(vtkPolyData* scene, const std::string& configuredScene,
+int writeLevels(vtkPolyData* scene, const std::string& configuredScene,
                 const std::vector<double>& levels, double resolution, std::uint64_t seed) {
   for (double sigma : levels) {
-    const std::string path =
-        TestSet::meshPathWithNoise(configuredScene, TestSet::noiseLevelName(sigma));
+    const std::string level = TestSet::noiseLevelName(sigma);
+    const std::string path = TestSet::meshPathWithNoise(configuredScene, level);
     if (sigma == 0.0) {
       std::printf("%s is the scene itself: left as it is\n", path.c_str());
       continue;
@@ -86,53 +93,74 @@ int WriteLevels(vtkPolyData* scene, const std::string& configuredScene,
     AddGaussianNoise(noisy, sigma * resolution, seed);
     const std::string problem = WritePlyAtomically(noisy, path);
     if (!problem.empty()) {
-      ReportProblem(kCommand, problem);
-      return 1;
+      Cli::printError(kTool, problem);
+      return Cli::kCannotWrite;
     }
-    std::printf("%s: sigma %s x %g = %g\n", path.c_str(), TestSet::noiseLevelName(sigma).c_str(),
-                resolution, sigma * resolution);
+    std::printf("%s: sigma %s x %g = %g\n", path.c_str(), level.c_str(), resolution,
+                sigma * resolution);
     std::fflush(stdout);
   }
-  return 0;
+  return Cli::kDone;
+}
+
+// Every level of the scene of one configuration; returns the exit status.
+int addNoise(const po::variables_map& vm, const std::string& configPath,
+             const TestSet::TestConfiguration& configuration, const std::vector<double>& levels) {
+  double resolution = 0.0;
+  const int status = measureResolution(vm, configPath, configuration, resolution);
+  if (status != Cli::kDone) return status;
+  const std::string scenePath = TestSet::meshPathWithNoise(configuration.scene, "0");
+  std::fflush(stdout);
+  auto scene = vtkSmartPointer<vtkPolyData>::Take(Core::Impl::LoadPolyData(scenePath.c_str()));
+  if (!scene) {
+    const std::string advice = TestSet::missingMeshAdvice(scenePath, configPath);
+    Cli::printError(
+        kTool, "cannot read the scene " + scenePath + (advice.empty() ? "" : " (" + advice + ")"));
+    return Cli::kInputFailed;
+  }
+  return writeLevels(scene, configuration.scene, levels, resolution,
+                     vm["seed"].as<std::uint64_t>());
 }
 
 }  // namespace
 
 int RunNoiseCommand(int argc, char** argv) {
+  const Cli::CommandLine commandLine{
+      kTool,
+      "Usage: ardentis-prepare noise -C CONFIG... -n SIGMA... [--seed N] [--resolution MR]\n",
+      noiseOptions(),
+      {},
+      {}};
   po::variables_map vm;
-  bool usageError = false;
-  if (!ParseCommandLine(argc, argv, kCommand, NoiseOptions(), po::positional_options_description(),
-                        vm, usageError)) {
-    return usageError ? 2 : 0;
-  }
+  const Cli::ParseOutcome outcome = Cli::parseCommandLine(commandLine, argc, argv, vm);
+  if (outcome != Cli::ParseOutcome::run) return Cli::exitStatusOf(outcome);
   std::vector<double> levels;
-  std::string problem = ParseLevels(vm["sigmaSceneNoise"].as<std::vector<std::string>>(), levels);
+  const std::string problem =
+      parseLevels(vm["sigmaSceneNoise"].as<std::vector<std::string>>(), levels);
   if (!problem.empty()) {
-    ReportProblem(kCommand, problem);
-    return 2;
+    Cli::printError(kTool, problem);
+    return Cli::kBadUsage;
   }
   if (vm.count("resolution") &&
       !(vm["resolution"].as<double>() > 0.0 && std::isfinite(vm["resolution"].as<double>()))) {
-    ReportProblem(kCommand, "--resolution must be > 0");
-    return 2;
+    Cli::printError(kTool, "--resolution must be > 0");
+    return Cli::kBadUsage;
   }
-  const std::string configPath = vm["configFile"].as<std::string>();
-  TestSet::TestConfiguration configuration;
-  problem = TestSet::readTestConfiguration(configPath, configuration);
-  double resolution = 0.0;
-  if (problem.empty()) problem = Resolution(vm, configPath, configuration, resolution);
-  if (!problem.empty()) {
-    ReportProblem(kCommand, problem);
-    return 1;
+  // Every configuration is read before any file is written.
+  const std::vector<std::string> paths = vm["configFile"].as<std::vector<std::string>>();
+  std::vector<TestSet::TestConfiguration> configurations(paths.size());
+  for (std::size_t i = 0; i < paths.size(); ++i) {
+    const std::string unreadable = TestSet::readTestConfiguration(paths[i], configurations[i]);
+    if (!unreadable.empty()) {
+      Cli::printError(kTool, unreadable);
+      return Cli::kBadUsage;
+    }
   }
-  const std::string scenePath = TestSet::meshPathWithNoise(configuration.scene, "0");
-  auto scene = vtkSmartPointer<vtkPolyData>::Take(Core::Impl::LoadPolyData(scenePath.c_str()));
-  if (!scene) {
-    ReportProblem(kCommand, "cannot read the scene " + scenePath);
-    return 1;
+  for (std::size_t i = 0; i < paths.size(); ++i) {
+    const int status = addNoise(vm, paths[i], configurations[i], levels);
+    if (status != Cli::kDone) return status;
   }
-  return WriteLevels(scene, configuration.scene, levels, resolution,
-                     vm["seed"].as<std::uint64_t>());
+  return Cli::kDone;
 }
 
 }  // namespace Prepare

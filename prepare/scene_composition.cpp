@@ -81,6 +81,27 @@ void PlaceModels(std::vector<PlacedModel>& models, std::uint64_t seed, double sp
   }
 }
 
+SceneDraw DrawScene(std::size_t poolSize, std::size_t count, std::uint64_t seed,
+                    std::uint64_t scene) {
+  std::seed_seq sequence{std::uint32_t(seed), std::uint32_t(seed >> 32), std::uint32_t(scene)};
+  std::mt19937_64 bits(sequence);
+  std::vector<std::size_t> order(poolSize);
+  for (std::size_t i = 0; i < poolSize; ++i) order[i] = i;
+  // Fisher-Yates written out (std::shuffle's steps differ between libraries), the index drawn by
+  // rejection so that every one is equally likely.
+  for (std::size_t i = poolSize; i > 1; --i) {
+    const std::uint64_t limit = bits.max() - (bits.max() % i + 1) % i;
+    std::uint64_t draw = bits();
+    while (draw > limit) draw = bits();
+    std::swap(order[i - 1], order[draw % i]);
+  }
+  SceneDraw draw;
+  draw.models.assign(order.begin(), order.begin() + std::min(count, poolSize));
+  std::sort(draw.models.begin(), draw.models.end());
+  draw.poseSeed = bits();
+  return draw;
+}
+
 vtkSmartPointer<vtkPolyData> ComposeScene(const std::vector<PlacedModel>& models) {
   auto coordinates = vtkSmartPointer<vtkFloatArray>::New();
   coordinates->SetNumberOfComponents(3);

@@ -132,13 +132,14 @@ TEST_F(DetectRun, RefusesBadInputWithOneLineAndItsStatus) {
       {{"-d", "sift3d", "--octaves", "0"}, 2, "--octaves must be positive, not 0"},
       {{"-d", "iss", "--method", "noble"}, 2, "--method is an option of harris3d, not of iss"},
       {{"-d", "harris3d", "--method", "best"}, 2,
-       "unknown --method 'best'; known: harris, noble, lowe, tomasi, curvature"},
+       "--method takes harris, noble, lowe, tomasi or curvature, not 'best'"},
+      {{"-d", "iss", "--gamma21", "0.9x"}, 2, "--gamma21 '0.9x' is not a number"},
       {{"-d", "iss", "--threads", "0"}, 2, "--threads must be positive, not 0"},
       {{"-d", "iss", "-C", "short.ini"}, 2, "short.ini: no key MODELS.MODEL_0"},
       {{"-d", "iss", "-C", "none.ini"}, 2, "none.ini: cannot open the test configuration"},
       {{"-d", "iss", "-n", "0.7"}, 1, "cannot load the scene mesh ./data/scenes/scene_0.7.ply (make "
        "it with: ardentis-prepare noise -C test.ini -n 0.7)"},
-      {{"-d", "iss", "-S", "not-a-dir"}, 3, "cannot create the saving directory not-a-dir"},
+      {{"-d", "iss", "-S", "not-a-dir"}, 3, "cannot create the directory not-a-dir: Not a directory"},
       // clang-format on
   };
   for (const auto& c : cases) {

@@ -36,7 +36,7 @@ Mesh cleaned(Mesh mesh) {
 
 std::vector<Feature3D> detect(vtkPolyData* mesh, const std::string& detector, double mr,
                               double radius = 6.0) {
-  DetectorSettings settings{detector, radius, 2};
+  const DetectorSettings settings = Ostrel::Detect::settingsFor(detector, radius, 2);
   std::vector<Feature3D> keypoints;
   std::string error;
   EXPECT_TRUE(Ostrel::Detect::DetectKeypoints(mesh, settings, mr, keypoints, error)) << error;
@@ -87,7 +87,11 @@ TEST(Detectors, UniformCountsItsCellsAndSiftWritesItsScales) {
   ASSERT_FALSE(sift.empty());
   for (const Feature3D& k : sift) {
     EXPECT_EQ(k.index, -1);
-    const double steps = std::log2(k.scale / (DetectorSettings().minScale * 0.5)) * 4;
+    const double steps =
+        std::log2(k.scale / (Ostrel::Detect::defaultSetting(*Ostrel::Detect::findDetector("sift3d"))
+                                 .real("minScale") *
+                             0.5)) *
+        4;
     EXPECT_NEAR(steps, std::round(steps), 1e-4) << k.scale;
   }
 }

@@ -44,6 +44,20 @@ TEST(GridFile, RefusedFilesNameTheProblem) {
       {kGrid + entry + "gamma21 = 0.9\n", ": [A] gamma21: precomputed keypoints take no detector"},
       {kGrid + "[A]\ndetector = iss\ngamma21 = 0.9;rm\n", ": [A] gamma21: '0.9;rm' is not a plain"},
       {kGrid + "[A B]\ndetector = iss\n", ": [A B]: a detector ID takes letters, digits"},
+      // Detector entries are held to ardentis-detect's own table.
+      {kGrid + "[A]\ndetector = ISS\n",
+       ": [A] detector: unknown detector 'ISS'; known: precomputed, iss, harris3d, sift3d, "
+       "uniform"},
+      {kGrid + "[A]\ndetector = iss\ngama21 = 0.9\n",
+       ": [A] gama21: not an option of iss (its options: nonMaxRadius, gamma21, gamma32, "
+       "minNeighbors)"},
+      {kGrid + "[A]\ndetector = iss\nmethod = noble\n",
+       ": [A] method: an option of harris3d, not of iss"},
+      {kGrid + "[A]\ndetector = iss\ngamma21 = 0.9 0\n", ": [A] gamma21: must be positive, not 0"},
+      {kGrid + "[A]\ndetector = sift3d\noctaves = 2.5\n",
+       ": [A] octaves: '2.5' is not a whole number"},
+      {kGrid + "[A]\ndetector = harris3d\nmethod = best\n",
+       ": [A] method: takes harris, noble, lowe, tomasi or curvature, not 'best'"},
       {kTop + "noise = 0 0.1 0.10\n" + entry, ": [grid] noise: 0.10 is given twice"},
       {kTop + "noise = -0.1\n" + entry, ": [grid] noise: -0.1 is negative"},
       {kTop + "noise = inf\n" + entry, ": [grid] noise: 'inf' is not a number"},
@@ -92,7 +106,9 @@ TEST(GridTasks, DetectionOncePerSettingThenOneEvaluationPerNoiseLevel) {
   EXPECT_EQ(plan.evaluation[4].directory, "results/tasks/evaluate/ISS_gamma21-0.9_R-4_n0");
 
   const GridSettings clash = readGridFile(dir.write(
-      "grid.ini", kGrid + "[A]\ndetector = iss\nx = 1 2\n[A_x-1]\ndetector = precomputed\n"));
+      "grid.ini",
+      kGrid +
+          "[A]\ndetector = iss\nminNeighbors = 1 2\n[A_minNeighbors-1]\ndetector = precomputed\n"));
   EXPECT_THROW(planTasks(clash, {}), GridFileError);
   std::string values = "\nradius = 1 2 3 4 5 6 7\nminNeighbors = 1 2 3 4 5 6 7\n";
   for (const char* option : {"nonMaxRadius", "gamma21", "gamma32"})

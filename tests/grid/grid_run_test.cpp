@@ -157,21 +157,41 @@ TEST(GridOnParallel, EveryRowLandsOnceInManifestOrderAfterAFailedTaskIsResumed) 
 }
 
 TEST(GridOnParallel, RefusalsAreNamedAndNothingRuns) {
-  const std::pair<std::vector<std::string>, std::string> cases[] = {
-      {{"grid.ini"}, "ardentis-grid: grid.ini: [grid] noise: 'zero' is not a number\n"},
-      {{"grid.ini", "-e", "pbs"},
-       "ardentis-grid: unknown engine 'pbs' (parallel or slurm) (see --help)\n"},
+  const std::string top = "[grid]\nconfigFile = test.ini\nnoise = 0\n";
+  const struct {
+    std::string grid;
+    std::vector<std::string> args;
+    std::string message;
+  } cases[] = {
+      {"[grid]\nconfigFile = test.ini\nnoise = 0 zero\n[A]\ndetector = x\n",
+       {"grid.ini"},
+       "ardentis-grid: grid.ini: [grid] noise: 'zero' is not a number\n"},
+      {top + "[A]\ndetector = ISS\n",
+       {"grid.ini", "--dry-run"},
+       "ardentis-grid: grid.ini: [A] detector: unknown detector 'ISS'; known: precomputed, iss, "
+       "harris3d, sift3d, uniform\n"},
+      {top + "[A]\ndetector = iss\ngama21 = 0.9\n",
+       {"grid.ini", "--dry-run"},
+       "ardentis-grid: grid.ini: [A] gama21: not an option of iss (its options: nonMaxRadius, "
+       "gamma21, gamma32, minNeighbors)\n"},
+      {top + "[A]\ndetector = precomputed\n",
+       {"grid.ini", "-e", "pbs"},
+       "ardentis-grid: unknown engine 'pbs' (parallel or slurm) (see ardentis-grid --help)\n"},
+      {top + "[A]\ndetector = precomputed\n",
+       {"grid.ini", "-n"},
+       "ardentis-grid: unrecognised option '-n' (see ardentis-grid --help)\n"},
       // Boost's own message for this text never finishes building.
-      {{"grid.ini", "--jobs", "%value%"},
-       "ardentis-grid: an argument holds a %...% placeholder such as %value% (see --help)\n"},
+      {top + "[A]\ndetector = precomputed\n",
+       {"grid.ini", "--jobs", "%value%"},
+       "ardentis-grid: an argument holds a %...% placeholder such as %value%\n"},
   };
   TempDir dir;
   writeDataSet(dir, "");
-  dir.write("grid.ini", "[grid]\nconfigFile = test.ini\nnoise = 0 zero\n[A]\ndetector = x\n");
-  for (const auto& [args, message] : cases) {
-    const ProcessResult run = runGrid(args, dir.path());
+  for (const auto& c : cases) {
+    dir.write("grid.ini", c.grid);
+    const ProcessResult run = runGrid(c.args, dir.path());
     EXPECT_EQ(run.status, 2);
-    EXPECT_EQ(run.err, message);
+    EXPECT_EQ(run.err, c.message);
   }
   EXPECT_FALSE(std::filesystem::exists(dir.file("results")));
 }
