@@ -6,7 +6,6 @@ the rest still reported), or nothing could be reported or written; 2 bad command
 
 import argparse
 import os
-import sys
 
 from . import figures, output, stats, tables
 from .tables import warn
@@ -64,34 +63,33 @@ def read_inputs(arguments):
     if arguments.meshes:
         vertices, found = tables.read_meshes(arguments.meshes)
         problems += found
-    return read, described, vertices, problems
+    return read, described, vertices or None, problems  # an unreadable file was named
 
 
 def make_figures(summaries, models):
-    """[(name, Figure)] of every figure the summaries call for."""
+    """Yields (name, Figure) for every figure the summaries call for, one at a time."""
     styles = figures.curve_styles([s.setting for s in summaries])
-    made = [("relative", figures.noise_figure(summaries, styles=styles)),
-            ("absolute", figures.noise_figure(summaries, "absolute", "repeatable keypoints",
-                                              "Absolute repeatability", styles))]
+    yield "relative", figures.noise_figure(summaries, styles=styles)
+    yield "absolute", figures.noise_figure(summaries, "absolute", "repeatable keypoints",
+                                           "Absolute repeatability", styles)
     if any(len(v) > 1 for v in figures.group({s.setting.variant for s in summaries},
                                              lambda variant: variant[0]).values()):
-        made.append(("best", figures.noise_figure(summaries, styles=styles, best_only=True)))
+        yield "best", figures.noise_figure(summaries, styles=styles, best_only=True)
     varying = figures.varying_scale(summaries)
     if varying:
-        made.append(("scale", figures.noise_figure(varying, "scale", "scale repeatability",
-                                                   "Scale repeatability (settings whose scales "
-                                                   "vary)", styles)))
+        yield "scale", figures.noise_figure(varying, "scale", "scale repeatability",
+                                            "Scale repeatability (settings whose scales vary)",
+                                            styles)
     if len({s.setting.keep for s in summaries} - {None}) > 1:
-        made.append(("budget", figures.budget_figure(summaries, styles)))
-    made.append(("keypoints", figures.keypoints_figure(summaries, styles)))
-    made.append(("heatmap", figures.heatmap_figure(summaries, styles)))
+        yield "budget", figures.budget_figure(summaries, styles)
+    yield "keypoints", figures.keypoints_figure(summaries, styles)
+    yield "heatmap", figures.heatmap_figure(summaries, styles)
     keeps = sorted({s.setting.keep for s in summaries}, key=figures.keep_order)
     for keep in keeps:
         name = "models" if len(keeps) == 1 else "models-" + keep_name(keep)
-        made.append((name, figures.models_figure(
-            [m for m in models if m.setting.keep == keep],
-            [s for s in summaries if s.setting.keep == keep], styles)))
-    return made
+        yield name, figures.models_figure([m for m in models if m.setting.keep == keep],
+                                          [s for s in summaries if s.setting.keep == keep],
+                                          styles)
 
 
 def keep_name(keep):
@@ -122,7 +120,7 @@ def report(argv):
         warn(f"{arguments.meshes}: no row for mesh {mesh}; left out of the keypoint densities")
     problems += len(missing)
     if vertices is None:
-        print("no --meshes file: keypoints per 1,000 vertices left out")
+        print("no mesh sizes (--meshes): keypoints per 1,000 vertices left out")
     models = stats.model_summaries(gathered)
     try:
         names = write_report(arguments.output, summaries, models, vertices is not None,

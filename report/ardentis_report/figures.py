@@ -369,9 +369,11 @@ def keypoints_figure(summaries, styles=None):
                  for setting in settings]
     models_axis.scatter(per_model, range(len(settings)), c=colours, s=14, zorder=3)
     per_scene = {(s.setting, s.noise): getattr(s, scene_value) for s in kept}
-    spans = [[per_scene[(s, n)] for n in noises if (s, n) in per_scene] for s in settings]
-    scenes_axis.hlines(range(len(settings)), [min(v) for v in spans], [max(v) for v in spans],
-                       colors=colours, linewidth=0.6)
+    spans = [[per_scene[(s, n)] for n in noises if not math.isnan(per_scene.get((s, n), math.nan))]
+             for s in settings]
+    ranged = [row for row, span in enumerate(spans) if span]  # a mesh size may be missing
+    scenes_axis.hlines(ranged, [min(spans[r]) for r in ranged], [max(spans[r]) for r in ranged],
+                       colors=[colours[r] for r in ranged], linewidth=0.6)
     for index, noise in enumerate(noises):
         points = [(per_scene[(s, noise)], rows[s]) for s in settings if (s, noise) in per_scene]
         scenes_axis.scatter([x for x, _ in points], [y for _, y in points], s=14, zorder=3,

@@ -14,7 +14,8 @@ from typing import Optional
 
 # The columns of a results table, by header name; the model's name has an empty header.
 MODEL, NOISE, RADIUS = "", "Sigma noise", "Radius"
-REPEATABLE, SCALE_SUM, THRESHOLD = "Repeatable Keypoints", "TotScaleRepeatability", "RepeatabilityTh"
+REPEATABLE, SCALE_SUM = "Repeatable Keypoints", "TotScaleRepeatability"
+THRESHOLD = "RepeatabilityTh"
 MODEL_KEYPOINTS, NON_OCCLUDED = "Model Keypoints", "Non-occluded Keypoints"
 SCENE_KEYPOINTS, SCENE_NAME = "Scene Keypoints", "Scene Name"
 RESULT_COLUMNS = [MODEL, NOISE, RADIUS, REPEATABLE, SCALE_SUM, THRESHOLD, MODEL_KEYPOINTS,

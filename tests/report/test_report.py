@@ -76,7 +76,8 @@ class ReportTest(unittest.TestCase):
         self.assertEqual({(r[0], r[3], r[5], r[6]): " ".join(r[7:15]) for r in rows}, EXPECTED)
         self.assertEqual(sorted(os.listdir(self.out)), sorted(  # no temporary file left
             ["report.csv", "report-models.csv"] + [f + ".png" for f in FIGURES]))
-        self.assertIn("no --meshes file: keypoints per 1,000 vertices left out", result.stdout)
+        self.assertIn("no mesh sizes (--meshes): keypoints per 1,000 vertices left out",
+                      result.stdout)
         # Best relative repeatability per threshold and budget: Y (1.0) at noise 0, X alone at 0.5.
         self.assertRegex(result.stdout, r"threshold 1 mr, all keypoints\n.*\n"
                                         r"\s+0\s+Y r=5\s+1.000 \(one scene\)\s+2\s+1.000\s+1\s+2\n"

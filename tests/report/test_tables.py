@@ -87,10 +87,10 @@ class ReadingTest(unittest.TestCase):
             "U": Identity("U", "UNIFORM", "", None)}, 1))
         self.assertEqual(said, ["s.csv:4: malformed row (a Keep that is neither positive nor "
                                 "'all'), skipped"])
-        for detector_id, detector, keep in [("ISS3D_keep-5", "ISS3D", 5.0),
-                                            ("ISS3D_gamma21-0.9_keep-2.5", "ISS3D_gamma21-0.9", 2.5),
-                                            ("ISS3D", "ISS3D", None), ("_keep-5", "_keep-5", None),
-                                            ("A_keep-x", "A_keep-x", None)]:
+        for detector_id, detector, keep in [
+                ("ISS3D_keep-5", "ISS3D", 5.0), ("ISS3D", "ISS3D", None),
+                ("ISS3D_gamma21-0.9_keep-2.5", "ISS3D_gamma21-0.9", 2.5),
+                ("_keep-5", "_keep-5", None), ("A_keep-x", "A_keep-x", None)]:
             self.assertEqual(tables.identity_from_id(detector_id),
                              Identity(detector_id, detector, "", keep))
 
