@@ -2,7 +2,8 @@
 falls with noise, rises with the threshold, differs by detector, scene and instance; counts
 follow the budget and the mesh sizes; only SIFT3D writes scales that vary.
 
-  python3 synthetic.py DIR [scenes models variants]   writes DIR/*.csv, settings.csv, meshes.csv
+  python3 synthetic.py DIR [scenes models settings-per-detector]
+      writes DIR/<detector ID>.csv, DIR/settings.csv and DIR/meshes.csv
 """
 
 import math
