@@ -8,6 +8,7 @@ every figure as `styles`, keeps them the same from figure to figure.
 """
 
 import math
+import textwrap
 
 import matplotlib
 from matplotlib import ticker
@@ -82,6 +83,13 @@ def coverage(summaries):
     prefix = "up to " if len(scenes) > 1 or len(instances) > 1 else ""
     return (f"{prefix}{max(scenes)} scene{'s' if max(scenes) > 1 else ''}, "
             f"{max(instances)} (scene, model) instances")
+
+
+def set_title(figure, text):
+    """The figure's title, each line wrapped to the figure's width (at the title's size)."""
+    per_line = int(figure.get_figwidth() * 72 / (0.55 * STYLE["figure.titlesize"]))
+    lines = [textwrap.fill(line, per_line) for line in text.split("\n")]
+    figure.suptitle("\n".join(lines))
 
 
 def band_note(summaries):
@@ -174,7 +182,7 @@ def noise_figure(summaries, value="relative", ylabel="relative repeatability", t
         axes[row][0].set_ylim(0, 1.0 if unit_range else top * 1.05)
     label_axes(figure, NOISE_AXIS, ylabel, sorted({s.noise for s in summaries}))
     band = band_note(summaries) if value == "relative" else ""
-    figure.suptitle(f"{title or ylabel.capitalize()} against scene noise{best_note(reduced)}\n"
+    set_title(figure, f"{title or ylabel.capitalize()} against scene noise{best_note(reduced)}\n"
                     f"mean over {coverage(summaries)}{band}")
     add_legend(figure, lines)
     return figure
@@ -218,7 +226,7 @@ def budget_figure(summaries, styles=None):
         axis.set_xscale("log")
     axis.minorticks_off()
     label_axes(figure, "budget (keypoints per 1,000 vertices)", "relative repeatability", keeps)
-    figure.suptitle(f"Relative repeatability at equal keypoint budgets{best_note(reduced)}\n"
+    set_title(figure, f"Relative repeatability at equal keypoint budgets{best_note(reduced)}\n"
                     f"mean over {coverage(budgeted)}{band_note(budgeted)}")
     add_legend(figure, lines)
     return figure
@@ -251,7 +259,7 @@ def models_figure(models, summaries, styles=None):
     label_axes(figure, NOISE_AXIS, "relative repeatability", sorted({m.noise for m in models}))
     keeps = {s.setting.keep for s in summaries}
     budget = f", {keep_label(keeps.pop())}" if len(keeps) == 1 else ""
-    figure.suptitle(f"Relative repeatability of each model against scene noise{budget}"
+    set_title(figure, f"Relative repeatability of each model against scene noise{budget}"
                     f"{best_note(reduced)}\nmean over the scenes each model appears in")
     add_legend(figure, lines)
     return figure
@@ -322,7 +330,7 @@ def heatmap_figure(summaries, styles=None):
         annotate(axis, matrix)
     figure.colorbar(image, ax=axis, label="relative repeatability", shrink=min(1.0, 30 / rows),
                     aspect=20, pad=0.02 if len(keeps) == 1 else 0.1)
-    figure.suptitle(f"Relative repeatability of every setting\nmean over {coverage(summaries)}; "
+    set_title(figure, f"Relative repeatability of every setting\nmean over {coverage(summaries)}; "
                     "rows best first" + (" within each budget" if len(keeps) > 1 else ""))
     return figure
 
@@ -397,7 +405,7 @@ def keypoints_figure(summaries, styles=None):
                                    markerfacecolor="none", linestyle=""), f"σ = {n:g}")
                         for i, n in enumerate(noises)})
     sizes = "" if density else " (no mesh sizes given: counts, not densities)"
-    figure.suptitle(f"Keypoints found by each setting{sizes}\nmean over {coverage(kept)}")
+    set_title(figure, f"Keypoints found by each setting{sizes}\nmean over {coverage(kept)}")
     return figure
 
 
