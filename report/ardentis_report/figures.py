@@ -8,7 +8,6 @@ every figure as `styles`, keeps them the same from figure to figure.
 """
 
 import math
-import textwrap
 
 import matplotlib
 from matplotlib import ticker
@@ -86,9 +85,19 @@ def coverage(summaries):
 
 
 def set_title(figure, text):
-    """The figure's title, each line wrapped to the figure's width (at the title's size)."""
+    """The figure's title: lines of "; "-separated parts, parts moved to a line of their own
+    when the line would be wider than the figure (at the title's size)."""
     per_line = int(figure.get_figwidth() * 72 / (0.55 * STYLE["figure.titlesize"]))
-    lines = [textwrap.fill(line, per_line) for line in text.split("\n")]
+    lines = []
+    for block in text.split("\n"):
+        first, *parts = block.split("; ")
+        lines.append(first)
+        for part in parts:
+            if len(lines[-1]) + 2 + len(part) <= per_line:
+                lines[-1] += "; " + part
+            else:
+                lines[-1] += ";"
+                lines.append(part)
     figure.suptitle("\n".join(lines))
 
 
