@@ -6,7 +6,7 @@ import math
 import unittest
 
 from ardentis_report import stats
-from ardentis_report.tables import Identity, Row, identity_from_id
+from ardentis_report.tables import Row, identity_from_id
 
 
 def row(model, scene, repeatable, non_occluded, scale_sum, model_keypoints, scene_keypoints,
@@ -128,15 +128,6 @@ class ChoiceTest(unittest.TestCase):
                   ("U", 2): [summary("U", 1, 0.1)]}
         self.assertEqual(stats.best_of_each(groups, lambda key: key[0]),
                          [("I", 2), ("H", 1), ("U", 2)])
-
-    def test_labels(self):
-        identity = Identity("ISS3D_gamma21-0.9_keep-5", "ISS3D", "gamma21=0.9", 5.0)
-        for setting, with_keep, label in [
-                (stats.Setting(identity, 6), False, "ISS3D gamma21=0.9, r=6"),
-                (stats.Setting(identity, 6), True, "ISS3D gamma21=0.9, r=6, keep 5"),
-                (stats.Setting(identity_from_id("X"), -1), False, "X"),
-                (stats.Setting(identity_from_id("X"), -1), True, "X keep all")]:
-            self.assertEqual(setting.label(with_keep), label)
 
 
 if __name__ == "__main__":
