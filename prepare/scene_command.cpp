@@ -14,6 +14,7 @@
 #include "core/io/create_parent_directory.h"
 #include "core/io/load_poly_data.h"
 #include "core/io/read_support.h"
+#include "driver/run_threads.h"
 #include "prepare/atomic_output.h"
 #include "prepare/command_line.h"
 #include "prepare/commands.h"
@@ -173,10 +174,17 @@ int RunSceneCommand(int argc, char** argv) {
   vtkSmartPointer<vtkPolyData> scene = ComposeScene(models);
   if (hasView) {
     const std::vector<double> view = vm["view"].as<std::vector<double>>();
-    std::printf("visibility of %lld points (about a minute per million)...\n",
-                static_cast<long long>(scene->GetNumberOfPoints()));
+    const int threads = RunThreadCount();
+    std::printf("visibility of %lld points on %d threads (about a second per million)...\n",
+                static_cast<long long>(scene->GetNumberOfPoints()), threads);
     std::fflush(stdout);
-    scene = VisibleSurface(scene, view.data());
+    vtkSmartPointer<vtkPolyData> visible;
+    const std::string visibilityProblem = VisibleSurface(scene, view.data(), threads, visible);
+    if (!visibilityProblem.empty()) {
+      ReportProblem(kCommand, visibilityProblem);
+      return 1;
+    }
+    scene = visible;
     std::printf("visible from %g %g %g: %lld points\n", view[0], view[1], view[2],
                 static_cast<long long>(scene->GetNumberOfPoints()));
   }
