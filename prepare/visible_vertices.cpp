@@ -51,14 +51,18 @@ void AddPolygonTriangles(vtkPoints* points, vtkIdType n, const vtkIdType* ids, v
   }
 }
 
-void AddPolygons(vtkPolyData* mesh, RayMesh& rays) {
+// False when a polygon names a point the mesh does not have.
+bool AddPolygons(vtkPolyData* mesh, RayMesh& rays) {
   auto polygon = vtkSmartPointer<vtkPolygon>::New();
   auto corners = vtkSmartPointer<vtkIdList>::New();
   vtkCellArray* cells = mesh->GetPolys();
   vtkIdType n = 0;
   const vtkIdType* ids = nullptr;
+  const vtkIdType points = mesh->GetNumberOfPoints();
   rays.polygonStart.push_back(0);
   for (cells->InitTraversal(); cells->GetNextCell(n, ids);) {
+    const auto outside = [points](vtkIdType id) { return id < 0 || id >= points; };
+    if (std::any_of(ids, ids + n, outside)) return false;
     const size_t before = rays.triangles.size();
     if (n == 3) {
       for (int k = 0; k < 3; ++k) rays.triangles.push_back(static_cast<unsigned>(ids[k]));
@@ -70,10 +74,11 @@ void AddPolygons(vtkPolyData* mesh, RayMesh& rays) {
     rays.polygonPoints.insert(rays.polygonPoints.end(), ids, ids + n);
     rays.polygonStart.push_back(static_cast<vtkIdType>(rays.polygonPoints.size()));
   }
+  return true;
 }
 
-RayMesh MakeRayMesh(vtkPolyData* mesh) {
-  RayMesh rays;
+// False when a polygon names a point the mesh does not have.
+bool MakeRayMesh(vtkPolyData* mesh, RayMesh& rays) {
   const vtkIdType n = mesh->GetNumberOfPoints();
   rays.points.resize(static_cast<size_t>(3 * n + 1));
   for (vtkIdType i = 0; i < n; ++i) {
@@ -82,8 +87,7 @@ RayMesh MakeRayMesh(vtkPolyData* mesh) {
     for (int k = 0; k < 3; ++k)
       rays.points[static_cast<size_t>(3 * i + k)] = static_cast<float>(p[k]);
   }
-  if (mesh->GetPolys() != nullptr) AddPolygons(mesh, rays);
-  return rays;
+  return mesh->GetPolys() == nullptr || AddPolygons(mesh, rays);
 }
 
 // A ray's Embree context followed by what its filter needs: Embree hands the filter a pointer
@@ -199,7 +203,8 @@ std::string VisibleVertices(vtkPolyData* mesh, const double viewpoint[3], int th
   const vtkIdType n = mesh->GetNumberOfPoints();
   if (n >= std::numeric_limits<unsigned>::max())
     return "the mesh has more points than visibility handles (2^32 - 1)";
-  const RayMesh rays = MakeRayMesh(mesh);
+  RayMesh rays;
+  if (!MakeRayMesh(mesh, rays)) return "a polygon names a point the mesh does not have";
   if (rays.triangles.size() / 3 >= std::numeric_limits<unsigned>::max())
     return "the mesh has more triangles than visibility handles (2^32 - 1)";
   const std::string config = "threads=" + std::to_string(std::max(1, threads));

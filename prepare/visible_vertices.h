@@ -39,7 +39,8 @@ constexpr float kRayEndTolerance = 1e-5f;
 // `viewpoint` (mesh units), by Embree on `threads` threads (>= 1). Fills `visible` with one
 // entry per point, 1 when visible, 0 when not; the result does not depend on `threads`.
 // Returns "" on success, else the problem (Embree could not start or build its index; the mesh
-// has more points than 32-bit ids hold), `visible` then being left empty.
+// has more points than 32-bit ids hold or a polygon naming a point it does not have), `visible`
+// then being left empty.
 std::string VisibleVertices(vtkPolyData* mesh, const double viewpoint[3], int threads,
                             std::vector<std::uint8_t>& visible);
 

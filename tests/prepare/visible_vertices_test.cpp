@@ -425,7 +425,7 @@ TEST(VisibleVertices, EdgesOfTheRule) {
   }
 }
 
-TEST(VisibleVertices, MeshesWithoutPolygons) {
+TEST(VisibleVertices, MeshesWithoutPolygonsOrWithBadPointIds) {
   const double viewpoint[3] = {0, 0, 10};
   const Flags all = ByEmbree(FromParts({{0, 0, 0}, {0, 0, 5}}, {}), {0, 0, 10}, 3);
   EXPECT_EQ(all, (Flags{1, 1}));
@@ -433,4 +433,9 @@ TEST(VisibleVertices, MeshesWithoutPolygons) {
   Mesh surface;
   ASSERT_EQ(Ostrel::Prepare::VisibleSurface(FromParts({}, {}), viewpoint, 2, surface), "");
   EXPECT_EQ(surface->GetNumberOfPoints(), 0);
+  Flags visible = {1};
+  EXPECT_EQ(
+      Ostrel::Prepare::VisibleVertices(FromParts({{0, 0, 0}}, {{0, 1, 2}}), viewpoint, 2, visible),
+      "a polygon names a point the mesh does not have");
+  EXPECT_TRUE(visible.empty());
 }
