@@ -132,6 +132,7 @@ std::string ErrorText(RTCError error) {
 // Embree's index of the triangles, with the own-polygon filter; null after setting `problem`.
 Scene MakeScene(RTCDevice device, const RayMesh& rays, std::string& problem) {
   Scene scene(rtcNewScene(device));
+  // Robust traversal: no shortcut that may let a ray slip between two triangles sharing an edge.
   if (scene) rtcSetSceneFlags(scene.get(), RTC_SCENE_FLAG_ROBUST);
   if (scene && !rays.triangles.empty()) {
     RTCGeometry geometry = rtcNewGeometry(device, RTC_GEOMETRY_TYPE_TRIANGLE);
