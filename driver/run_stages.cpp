@@ -7,7 +7,7 @@
 #include "core/io/load_poly_data.h"
 #include "core/mesh_resolution.h"
 #include "driver/decimation.h"
-#include "driver/run_threads.h"
+#include "core/run_threads.h"
 #include "driver/scene_and_models.h"
 #include "testset/evaluation_mesh.h"
 

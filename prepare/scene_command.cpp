@@ -17,6 +17,7 @@
 #include "cli/messages.h"
 #include "core/io/atomic_file.h"
 #include "core/io/read_support.h"
+#include "core/run_threads.h"
 #include "prepare/atomic_output.h"
 #include "prepare/commands.h"
 #include "prepare/earlier_composition.h"
@@ -194,10 +195,10 @@ std::string writeTextFile(const std::string& path, const std::string& content) {
   return problem.empty() ? Core::Impl::WriteFileAtomically(path, content) : problem;
 }
 
-// The posed models of one scene, mapped into it and seen from the viewpoint when one is given.
-ComposedScene composeScene(const SceneRequest& request, const std::vector<PlacedModel>& pool,
-                           int index) {
-  ComposedScene scene;
+// The posed models of one scene, mapped into it and seen from the viewpoint when one is given;
+// false after a message when the visibility cannot be computed.
+bool composeScene(const SceneRequest& request, const std::vector<PlacedModel>& pool, int index,
+                  ComposedScene& scene) {
   std::uint64_t poseSeed = request.seed;
   if (request.scenes == 0) {
     scene.name = "scene";
@@ -214,7 +215,12 @@ ComposedScene composeScene(const SceneRequest& request, const std::vector<Placed
   PlaceModels(scene.models, poseSeed, request.spacing);
   scene.mesh = ComposeScene(scene.models);
   const long long points = scene.mesh->GetNumberOfPoints();
-  if (request.hasView) scene.mesh = VisibleSurface(scene.mesh, request.view);
+  if (request.hasView) {
+    vtkSmartPointer<vtkPolyData> visible;
+    const std::string problem = VisibleSurface(scene.mesh, request.view, RunThreadCount(), visible);
+    if (!problem.empty()) return fail(scene.name + ": " + problem);
+    scene.mesh = visible;
+  }
   std::printf("%s: %zu models, %lld points", scene.name.c_str(), scene.models.size(), points);
   if (request.hasView) {
     std::printf(", %lld visible from %g %g %g",
@@ -223,7 +229,7 @@ ComposedScene composeScene(const SceneRequest& request, const std::vector<Placed
   }
   std::printf("\n");
   std::fflush(stdout);
-  return scene;
+  return true;
 }
 
 bool writeScene(const std::string& directory, const ComposedScene& scene) {
@@ -282,8 +288,9 @@ int RunSceneCommand(int argc, char** argv) {
   }
   // One scene at a time: a dataset of large scans need not fit in memory at once.
   for (int index = 1; index <= std::max(request.scenes, 1); ++index) {
-    if (!writeScene(request.directory, composeScene(request, pool, index)))
-      return Cli::kCannotWrite;
+    ComposedScene scene;
+    if (!composeScene(request, pool, index, scene)) return Cli::kInputFailed;
+    if (!writeScene(request.directory, scene)) return Cli::kCannotWrite;
   }
   return Cli::kDone;
 }

@@ -1,54 +1,23 @@
 #include "prepare/visible_surface.h"
 
 #include <vtkCellArray.h>
-#include <vtkGenericCell.h>
 #include <vtkIdList.h>
 #include <vtkPoints.h>
-#include <vtkStaticCellLocator.h>
 
-#include <vector>
+#include "prepare/visible_vertices.h"
 
 namespace Ostrel {
 namespace Prepare {
 namespace {
 
-bool CellHasPoint(vtkPolyData* mesh, vtkIdType cell, vtkIdType point, vtkIdList* ids) {
-  mesh->GetCellPoints(cell, ids);
-  return ids->IsId(point) >= 0;
-}
-
-std::vector<bool> VisibleVertices(vtkPolyData* mesh, const double viewpoint[3]) {
-  auto locator = vtkSmartPointer<vtkStaticCellLocator>::New();
-  locator->SetDataSet(mesh);
-  // A surface fills few of a uniform grid's buckets: finer buckets than VTK's default (about 10
-  // cells each, at most 500k) make each segment test about a third faster on million-vertex scenes.
-  locator->SetNumberOfCellsPerNode(2);
-  locator->SetMaxNumberOfBuckets(5000000);
-  locator->BuildLocator();
-  auto ids = vtkSmartPointer<vtkIdList>::New();
-  auto cell = vtkSmartPointer<vtkGenericCell>::New();
-  std::vector<bool> visible(static_cast<size_t>(mesh->GetNumberOfPoints()));
-  for (vtkIdType i = 0; i < mesh->GetNumberOfPoints(); ++i) {
-    double vertex[3], hit[3], pcoords[3], t = 0.0;
-    int subId = 0;
-    vtkIdType hitCell = -1;
-    mesh->GetPoint(i, vertex);
-    const bool blocked = locator->IntersectWithLine(viewpoint, vertex, 0.0, t, hit, pcoords, subId,
-                                                    hitCell, cell) != 0 &&
-                         t < 1.0 - 1e-10 && !CellHasPoint(mesh, hitCell, i, ids);
-    visible[static_cast<size_t>(i)] = !blocked;
-  }
-  return visible;
-}
-
 // Polygons whose vertices are all visible.
-std::vector<bool> KeptPolygons(vtkPolyData* mesh, const std::vector<bool>& visible) {
+std::vector<bool> KeptPolygons(vtkPolyData* mesh, const std::vector<std::uint8_t>& visible) {
   std::vector<bool> kept;
   auto ids = vtkSmartPointer<vtkIdList>::New();
   vtkCellArray* cells = mesh->GetPolys();
   for (cells->InitTraversal(); cells->GetNextCell(ids);) {
     bool all = true;
-    for (vtkIdType k = 0; k < ids->GetNumberOfIds(); ++k) all = all && visible[ids->GetId(k)];
+    for (vtkIdType k = 0; k < ids->GetNumberOfIds(); ++k) all = all && visible[ids->GetId(k)] != 0;
     kept.push_back(all);
   }
   return kept;
@@ -56,8 +25,9 @@ std::vector<bool> KeptPolygons(vtkPolyData* mesh, const std::vector<bool>& visib
 
 }  // namespace
 
-vtkSmartPointer<vtkPolyData> VisibleSurface(vtkPolyData* mesh, const double viewpoint[3]) {
-  const std::vector<bool> kept = KeptPolygons(mesh, VisibleVertices(mesh, viewpoint));
+vtkSmartPointer<vtkPolyData> VisiblePolygons(vtkPolyData* mesh,
+                                             const std::vector<std::uint8_t>& visible) {
+  const std::vector<bool> kept = KeptPolygons(mesh, visible);
   vtkCellArray* cells = mesh->GetPolys();
   auto ids = vtkSmartPointer<vtkIdList>::New();
   std::vector<vtkIdType> newId(static_cast<size_t>(mesh->GetNumberOfPoints()), -1);
@@ -67,7 +37,7 @@ vtkSmartPointer<vtkPolyData> VisibleSurface(vtkPolyData* mesh, const double view
     for (vtkIdType k = 0; k < ids->GetNumberOfIds(); ++k) newId[ids->GetId(k)] = 0;
   }
   auto points = vtkSmartPointer<vtkPoints>::New();
-  points->SetDataType(mesh->GetPoints()->GetDataType());
+  if (mesh->GetPoints() != nullptr) points->SetDataType(mesh->GetPoints()->GetDataType());
   for (size_t i = 0; i < newId.size(); ++i) {
     if (newId[i] == 0)
       newId[i] = points->InsertNextPoint(mesh->GetPoint(static_cast<vtkIdType>(i)));
@@ -83,6 +53,14 @@ vtkSmartPointer<vtkPolyData> VisibleSurface(vtkPolyData* mesh, const double view
   surface->SetPoints(points);
   surface->SetPolys(polygons);
   return surface;
+}
+
+std::string VisibleSurface(vtkPolyData* mesh, const double viewpoint[3], int threads,
+                           vtkSmartPointer<vtkPolyData>& surface) {
+  std::vector<std::uint8_t> visible;
+  const std::string problem = VisibleVertices(mesh, viewpoint, threads, visible);
+  if (problem.empty()) surface = VisiblePolygons(mesh, visible);
+  return problem;
 }
 
 }  // namespace Prepare

@@ -1,4 +1,4 @@
-#include "driver/run_threads.h"
+#include "core/run_threads.h"
 
 #include <cerrno>
 #include <cstdio>
