@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "cli/messages.h"
+#include "cli/numbers.h"
 #include "testset/naming.h"
 
 namespace po = boost::program_options;
@@ -17,10 +18,11 @@ namespace {
 const char* const kTool = "ardentis-detect";
 
 const char* const kUsage =
-    "Usage: ardentis-detect -C CONFIG -S DIR --detector NAME [-n SIGMA...] [-r R] [options]\n"
-    "Detects keypoints on every model and on the scene at each noise level of a test\n"
-    "configuration and writes the keypoint files ardentis reads. Lengths are in mesh\n"
-    "resolutions (the mean resolution of the cleaned models).\n";
+    "Usage: ardentis-detect -C CONFIG... -S DIR --detector NAME [-n SIGMA...] [-r R] [options]\n"
+    "Detects keypoints on every model and on the scene at each noise level of one or more test\n"
+    "configurations and writes the keypoint files ardentis reads. Lengths are in mesh\n"
+    "resolutions (mr: the mean resolution of the cleaned models of every configuration given,\n"
+    "each model counted once, or of --resolution-from's).\n";
 
 unsigned allCores() {
   const unsigned cores = std::thread::hardware_concurrency();
@@ -39,7 +41,8 @@ po::options_description commonOptions() {
   // clang-format off
   options.add_options()
       ("help,h", "print this help and stop")
-      ("configFile,C", po::value<std::string>(), "test configuration file (INI), as for ardentis")
+      ("configFile,C", po::value<std::vector<std::string>>()->multitoken(),
+       "test configurations (INI), as for ardentis: one, or a dataset's")
       ("savingPath,S", po::value<std::string>(), "directory the keypoint files go to (created)")
       ("detector,d", po::value<std::string>(), detectorNames().c_str())
       ("sigmaSceneNoise,n", po::value<std::vector<double>>()->multitoken(),
@@ -49,7 +52,14 @@ po::options_description commonOptions() {
       ("detectorID", po::value<std::string>(), ("name in the file names (default " +
        defaultIDs() + ")").c_str())
       ("threads", po::value<unsigned>()->default_value(allCores()),
-       "threads for the detectors that run in parallel (default: all cores)");
+       "threads for the detectors that run in parallel (default: all cores)")
+      ("keep", po::value<std::vector<std::string>>()->multitoken(),
+       "budgets: also write the highest-scored keypoints, this many per 1,000 vertices, as "
+       "<ID>_keep-<K> (one or more)")
+      ("models-only", "detect on the models only")
+      ("scenes-only", "detect on the scenes only (mr still from the models)")
+      ("resolution-from", po::value<std::vector<std::string>>()->multitoken(),
+       "measure mr over the models of these configurations (default: -C's)");
   // clang-format on
   return options;
 }
@@ -100,7 +110,6 @@ bool readDetector(const po::variables_map& vm, DetectOptions& options) {
 }
 
 bool readRun(const po::variables_map& vm, DetectOptions& options) {
-  if (!vm.count("configFile")) return refuse("--configFile (-C) is missing");
   if (!vm.count("savingPath")) return refuse("--savingPath (-S) is missing");
   options.savingPath = vm["savingPath"].as<std::string>();
   if (vm.count("radius")) {
@@ -130,10 +139,40 @@ bool readRun(const po::variables_map& vm, DetectOptions& options) {
 }
 
 // The test set's reader, with the evaluator's rules: a file ardentis accepts is accepted here.
-bool readConfiguration(const std::string& path, DetectOptions& options) {
-  options.configPath = path;
-  const std::string problem = TestSet::readTestConfiguration(path, options.configuration);
+bool readConfigurations(const std::vector<std::string>& paths,
+                        std::vector<TestSet::ConfigurationFile>& configurations) {
+  const std::string problem = TestSet::readConfigurationFiles(paths, configurations);
   return problem.empty() || refuse(problem);
+}
+
+// Budgets are written into detector IDs as noise levels are into file names (%g).
+bool readBudgets(const po::variables_map& vm, DetectOptions& options) {
+  if (!vm.count("keep")) return true;
+  for (const std::string& text : vm["keep"].as<std::vector<std::string>>()) {
+    double keep = 0.0;
+    if (!Cli::parseFiniteNumber(text, keep) || !(keep > 0.0))
+      return refuse("--keep takes budgets > 0 keypoints per 1,000 vertices, not '" + text + "'");
+    options.budgets.push_back(TestSet::noiseLevelName(keep));
+  }
+  return true;
+}
+
+bool readMeshes(const po::variables_map& vm, DetectOptions& options) {
+  if (!vm.count("configFile")) return refuse("--configFile (-C) is missing");
+  options.detectModels = !vm.count("scenes-only");
+  options.detectScenes = !vm.count("models-only");
+  if (!options.detectModels && !options.detectScenes)
+    return refuse("--models-only and --scenes-only leave nothing to detect");
+  if (!readConfigurations(vm["configFile"].as<std::vector<std::string>>(),
+                          options.configurations)) {
+    return false;
+  }
+  if (!vm.count("resolution-from")) {
+    options.resolutionFrom = options.configurations;
+    return true;
+  }
+  return readConfigurations(vm["resolution-from"].as<std::vector<std::string>>(),
+                            options.resolutionFrom);
 }
 
 }  // namespace
@@ -144,8 +183,8 @@ Cli::ParseOutcome parseDetectOptions(int argc, char** argv, DetectOptions& optio
   po::variables_map vm;
   const Cli::ParseOutcome outcome = Cli::parseCommandLine(commandLine, argc, argv, vm);
   if (outcome != Cli::ParseOutcome::run) return outcome;
-  if (!readDetector(vm, options) || !readRun(vm, options) ||
-      !readConfiguration(vm["configFile"].as<std::string>(), options)) {
+  if (!readDetector(vm, options) || !readRun(vm, options) || !readBudgets(vm, options) ||
+      !readMeshes(vm, options)) {
     return Cli::ParseOutcome::refused;
   }
   return Cli::ParseOutcome::run;

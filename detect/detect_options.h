@@ -17,13 +17,18 @@ struct DetectOptions {
   int fileRadius = -1;                   // -r as given (part of the file names), -1 when absent
   std::vector<std::string> noiseLevels;  // scene noise levels, written as ardentis writes them
   DetectorSettings settings;
-  std::string configPath;
-  TestSet::TestConfiguration configuration;
+  std::vector<TestSet::ConfigurationFile> configurations;  // -C: their models, and their scenes
+  // --resolution-from: the configurations whose models' mean resolution is the unit of length;
+  // -C's when not given.
+  std::vector<TestSet::ConfigurationFile> resolutionFrom;
+  bool detectModels = true;          // false with --scenes-only
+  bool detectScenes = true;          // false with --models-only
+  std::vector<std::string> budgets;  // --keep: keypoints per 1,000 vertices, written as in IDs
 };
 
-// Reads the command line and the test configuration into `options`: prints the help (helpShown)
-// or one line saying what is wrong (refused): an unknown detector, an option of another
-// detector, a value out of its range, a missing option, an unreadable test configuration.
+// Reads the command line and the test configurations into `options`: prints the help
+// (helpShown) or one line saying what is wrong (refused): an unknown detector, an option of
+// another detector, a value out of its range, a missing option, an unreadable configuration.
 Cli::ParseOutcome parseDetectOptions(int argc, char** argv, DetectOptions& options);
 
 }  // namespace Detect

@@ -51,7 +51,10 @@ std::vector<DetectorSpec> makeSpecs() {
         count("octaves", "3", "number of octaves"),
         count("scalesPerOctave", "4", "scales per octave"),
         atLeastZero("minContrast", "0.0001", "smallest curvature contrast (no unit)")}},
-      {"uniform", "UNIFORM", "uniform sampling (PCL's UniformSampling), leaf r: a baseline", {}},
+      {"uniform",
+       "UNIFORM",
+       "uniform sampling (PCL's UniformSampling), leaf r, random scores: a baseline",
+       {{"seed", OptionKind::whole, "1", 0.0, true, {}, "seed of the random scores"}}},
   };
 }
 

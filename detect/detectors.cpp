@@ -15,6 +15,7 @@
 
 #include <climits>
 #include <cmath>
+#include <cstdint>
 
 #include "detect/iss_keypoints.h"
 
@@ -157,6 +158,20 @@ bool gridFits(const Cloud& cloud, double leaf) {
   return cells < static_cast<double>(INT_MAX);
 }
 
+// A random score in [0, 1) for vertex `index` of a mesh of `count` vertices, the same for every
+// run with `seed` (splitmix64, a counter-based generator: no order, no thread count matters), so
+// that uniform sampling's budgeted subsets are random samples.
+float randomScore(std::uint64_t seed, std::size_t count, std::size_t index) {
+  const auto mix = [](std::uint64_t z) {
+    z += 0x9e3779b97f4a7c15ull;
+    z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ull;
+    z = (z ^ (z >> 27)) * 0x94d049bb133111ebull;
+    return z ^ (z >> 31);
+  };
+  const std::uint64_t bits = mix(mix(mix(seed) ^ count) ^ index);
+  return static_cast<float>(bits >> 40) * 0x1p-24f;  // 24 bits: exact in a float
+}
+
 bool detectUniform(const Cloud::Ptr& cloud, const DetectorSettings& settings, double mr,
                    std::vector<Feature3D>& keypoints, std::string& error) {
   const double leaf = settings.radius * mr;
@@ -173,7 +188,10 @@ bool detectUniform(const Cloud::Ptr& cloud, const DetectorSettings& settings, do
   std::vector<bool> removed(cloud->size(), false);
   for (const int index : *sampling.getRemovedIndices()) removed[index] = true;
   for (std::size_t i = 0; i < cloud->size(); ++i) {
-    if (!removed[i]) keypoints.push_back(vertexKeypoint(*cloud, static_cast<int>(i), leaf, 0.0));
+    if (removed[i]) continue;
+    const float score =
+        randomScore(std::uint64_t(settings.detector.whole("seed")), cloud->size(), i);
+    keypoints.push_back(vertexKeypoint(*cloud, static_cast<int>(i), leaf, score));
   }
   return true;
 }

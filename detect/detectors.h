@@ -6,7 +6,7 @@
 // them into lengths. Output: `keypoints` (caller-owned, replaced) in the text form's fields:
 // position and scale in model units, the vertex id where the keypoint is a vertex of the mesh
 // (else -1), the detector's response as score where it has one (else 0). The order is PCL's;
-// SortKeypoints (keypoint_file.h) gives the order files are written in.
+// SortKeypoints (keypoint_order.h) gives the order files are written in.
 // Returns false with a one-line reason in `error` when the detector cannot run on this mesh.
 
 #include <string>

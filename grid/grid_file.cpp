@@ -1,5 +1,8 @@
 #include "grid/grid_file.h"
 
+#include <glob.h>
+
+#include <algorithm>
 #include <boost/property_tree/ini_parser.hpp>
 #include <boost/property_tree/ptree.hpp>
 #include <cmath>
@@ -19,9 +22,9 @@ namespace {
 
 using boost::property_tree::ptree;
 
-const std::set<std::string> kGridKeys = {"configFile",   "workDir",        "keypoints",  "results",
-                                         "report",       "noise",          "thresholds", "threads",
-                                         "slurmOptions", "tasksPerElement"};
+const std::set<std::string> kGridKeys = {"configFile", "workDir",      "keypoints",      "results",
+                                         "report",     "noise",        "thresholds",     "keep",
+                                         "threads",    "slurmOptions", "tasksPerElement"};
 
 [[noreturn]] void fail(const std::string& file, const std::string& problem) {
   throw GridFileError(file + ": " + problem);
@@ -108,6 +111,44 @@ void checkDetector(const std::string& file, const DetectorEntry& entry) {
   }
 }
 
+// Budgets: numbers > 0 written as in IDs, or "all", each once.
+std::vector<std::string> budgets(const std::string& file, const std::string& key,
+                                 const std::string& text) {
+  std::vector<std::string> list;
+  for (const std::string& word : words(text)) {
+    double keep = 0.0;
+    std::string budget = word;
+    if (word != "all") {
+      if (!Cli::parseFiniteNumber(word, keep) || !(keep > 0.0))
+        fail(file, key + ": '" + word + "' is not a budget (a number > 0, or all)");
+      budget = TestSet::noiseLevelName(keep);
+    }
+    if (std::find(list.begin(), list.end(), budget) != list.end())
+      fail(file, key + ": " + word + " is given twice");
+    list.push_back(budget);
+  }
+  if (list.empty()) fail(file, key + ": no value");
+  return list;
+}
+
+// The configurations the patterns of `text` name, relative to `workDir`, sorted, each once.
+std::vector<std::string> configurationPaths(const std::string& file, const std::string& workDir,
+                                            const std::string& text) {
+  std::set<std::string> paths;
+  for (const std::string& pattern : words(text)) {
+    const std::string absolute = (std::filesystem::path(workDir) / pattern).string();
+    glob_t found = {};
+    const int status = ::glob(absolute.c_str(), GLOB_ERR, nullptr, &found);
+    for (std::size_t i = 0; status == 0 && i < found.gl_pathc; ++i) {
+      paths.insert(std::filesystem::path(found.gl_pathv[i]).lexically_relative(workDir).string());
+    }
+    ::globfree(&found);
+    if (status != 0) fail(file, "[grid] configFile: no file " + absolute);
+  }
+  if (paths.empty()) fail(file, "[grid] configFile: missing");
+  return {paths.begin(), paths.end()};
+}
+
 DetectorEntry readEntry(const std::string& file, const std::string& name, const ptree& section) {
   if (!TestSet::isPlainName(name)) {
     fail(file, "[" + name + "]: a detector ID takes letters, digits, '.', '_', '-' and '+' only");
@@ -126,6 +167,8 @@ DetectorEntry readEntry(const std::string& file, const std::string& name, const 
         entry.radii.push_back(positiveInteger(file, where, word));
       }
       if (entry.radii.empty()) fail(file, where + ": no value");
+    } else if (key == "keep") {
+      entry.budgets = budgets(file, where, value);
     } else {
       DetectorOption option{key, words(value)};
       if (!TestSet::isPlainName(key)) fail(file, where + ": not an option name");
@@ -144,7 +187,8 @@ DetectorEntry readEntry(const std::string& file, const std::string& name, const 
   return entry;
 }
 
-void readGridSection(const std::string& file, const ptree& section, GridSettings& grid) {
+void readGridSection(const std::string& file, const ptree& section, const std::string& workDir,
+                     GridSettings& grid) {
   for (const auto& [key, child] : section) {
     if (kGridKeys.count(key) == 0) fail(file, "[grid] " + key + ": unknown key");
   }
@@ -153,17 +197,17 @@ void readGridSection(const std::string& file, const ptree& section, GridSettings
   };
   const std::string gridDirectory =
       std::filesystem::absolute(std::filesystem::path(file)).parent_path().string();
-  grid.workDir = absoluteDirectory(file, gridDirectory, text("workDir", "."));
-  grid.configFile = text("configFile", "");
-  if (grid.configFile.empty()) fail(file, "[grid] configFile: missing");
-  // Found now rather than by every task failing on it.
-  const std::filesystem::path config = std::filesystem::path(grid.workDir) / grid.configFile;
-  std::error_code error;
-  if (!std::filesystem::is_regular_file(config, error)) {
-    fail(file, "[grid] configFile: no file " + config.string());
+  grid.workDir = workDir.empty() ? absoluteDirectory(file, gridDirectory, text("workDir", "."))
+                                 : absoluteDirectory(file, ".", workDir);
+  // Found now rather than by every task failing on them.
+  std::vector<std::string> paths = configurationPaths(file, grid.workDir, text("configFile", ""));
+  for (const std::string& path : paths) {
+    grid.configurations.push_back({path, {}});
+    const std::string problem =
+        TestSet::readTestConfiguration((std::filesystem::path(grid.workDir) / path).string(),
+                                       grid.configurations.back().configuration);
+    if (!problem.empty()) fail(file, "[grid] configFile: " + problem);
   }
-  const std::string problem = TestSet::readTestConfiguration(config.string(), grid.configuration);
-  if (!problem.empty()) fail(file, "[grid] configFile: " + problem);
   grid.keypoints = text("keypoints", "feats");
   grid.results = text("results", "results");
   grid.report = text("report", "report");
@@ -173,6 +217,7 @@ void readGridSection(const std::string& file, const ptree& section, GridSettings
   }
   grid.noise = numbers(file, "[grid] noise", text("noise", ""), true);
   grid.thresholds = numbers(file, "[grid] thresholds", text("thresholds", "1"), false);
+  grid.budgets = budgets(file, "[grid] keep", text("keep", "all"));
   grid.threads = positiveInteger(file, "[grid] threads", text("threads", "1"));
   grid.slurmOptions = words(text("slurmOptions", ""));
   grid.tasksPerElement =
@@ -187,7 +232,7 @@ std::string canonicalNumber(const std::string& value) {
   return TestSet::noiseLevelName(number);
 }
 
-GridSettings readGridFile(const std::string& path) {
+GridSettings readGridFile(const std::string& path, const std::string& workDir) {
   ptree root;
   try {
     boost::property_tree::read_ini(path, root);
@@ -198,12 +243,15 @@ GridSettings readGridFile(const std::string& path) {
   GridSettings grid;
   const auto gridSection = root.find("grid");
   if (gridSection == root.not_found()) fail(path, "no [grid] section");
-  readGridSection(path, gridSection->second, grid);
+  readGridSection(path, gridSection->second, workDir, grid);
   for (const auto& [name, section] : root) {
     if (section.empty() && !section.data().empty()) {
       fail(path, name + ": a key outside any section");
     }
     if (name != "grid") grid.detectors.push_back(readEntry(path, name, section));
+  }
+  for (DetectorEntry& entry : grid.detectors) {
+    if (entry.budgets.empty()) entry.budgets = grid.budgets;
   }
   if (grid.detectors.empty()) fail(path, "no detector section");
   std::error_code error;

@@ -1,6 +1,7 @@
 #include "grid/input_check.h"
 
 #include <filesystem>
+#include <set>
 
 #include "testset/naming.h"
 #include "testset/scene_files.h"
@@ -10,14 +11,18 @@ namespace Grid {
 
 namespace {
 
-// The mesh names whose keypoint files an evaluation at the grid's noise levels reads.
+// The mesh names whose keypoint files an evaluation of the grid reads: every model once, then
+// every scene at every noise level.
 std::vector<std::string> meshNames(const GridSettings& grid) {
   std::vector<std::string> names;
-  for (const TestSet::ModelEntry& model : grid.configuration.models)
-    names.push_back(TestSet::meshNameFromPath(TestSet::meshPathWithNoise(model.mesh, "0")));
-  for (const std::string& noise : grid.noise)
-    names.push_back(
-        TestSet::meshNameFromPath(TestSet::meshPathWithNoise(grid.configuration.scene, noise)));
+  for (const std::string& path : TestSet::modelMeshPaths(grid.configurations))
+    names.push_back(TestSet::meshNameFromPath(path));
+  for (const TestSet::ConfigurationFile& file : grid.configurations) {
+    for (const std::string& noise : grid.noise) {
+      names.push_back(
+          TestSet::meshNameFromPath(TestSet::meshPathWithNoise(file.configuration.scene, noise)));
+    }
+  }
   return names;
 }
 
@@ -33,18 +38,23 @@ void checkPrecomputed(const GridSettings& grid, const DetectorEntry& entry, Inpu
   }
 }
 
+void checkScenes(const GridSettings& grid, const TestSet::ConfigurationFile& file,
+                 InputCheck& check) {
+  const std::string& scene = file.configuration.scene;
+  for (const std::string& noise : grid.noise) {
+    const std::string advice = TestSet::missingSceneAdvice(scene, noise, file.path);
+    if (!advice.empty())
+      check.missing.push_back(TestSet::meshPathWithNoise(scene, noise) + " (" + advice + ")");
+    const std::string stale = TestSet::staleSceneWarning(scene, noise, file.path);
+    if (!stale.empty()) check.warnings.push_back(stale);
+  }
+}
+
 }  // namespace
 
 InputCheck checkInputs(const GridSettings& grid) {
   InputCheck check;
-  const std::string& scene = grid.configuration.scene;
-  for (const std::string& noise : grid.noise) {
-    const std::string advice = TestSet::missingSceneAdvice(scene, noise, grid.configFile);
-    if (!advice.empty())
-      check.missing.push_back(TestSet::meshPathWithNoise(scene, noise) + " (" + advice + ")");
-    const std::string stale = TestSet::staleSceneWarning(scene, noise, grid.configFile);
-    if (!stale.empty()) check.warnings.push_back(stale);
-  }
+  for (const TestSet::ConfigurationFile& file : grid.configurations) checkScenes(grid, file, check);
   for (const DetectorEntry& entry : grid.detectors) {
     if (entry.precomputed()) checkPrecomputed(grid, entry, check);
   }

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <map>
+#include <set>
 
 #include "core/io/atomic_file.h"
 #include "grid/read_lines.h"
@@ -49,7 +50,9 @@ bool checkDone(const GridSettings& grid, const Task& task, MergeResult& result) 
     return true;
   }
   for (const std::string& prerequisite : task.prerequisites) {
-    if (!taskDone(grid, Task{prerequisite, "", "", {}})) {
+    Task needed;
+    needed.directory = prerequisite;
+    if (!taskDone(grid, needed)) {
       addNotRun(prerequisite, task, result);
       return false;
     }
@@ -77,6 +80,15 @@ void addTaskTable(const GridSettings& grid, const Task& task, Table& table, Merg
   }
 }
 
+void writeSideFile(const GridSettings& grid, const std::string& path, const std::string& content,
+                   std::string& written, MergeResult& result) {
+  const std::string error = Core::Impl::WriteFileAtomically(inWorkDir(grid, path), content);
+  if (error.empty())
+    written = path;
+  else
+    result.errors.push_back(error);
+}
+
 }  // namespace
 
 bool taskDone(const GridSettings& grid, const Task& task) {
@@ -88,9 +100,42 @@ std::string inWorkDir(const GridSettings& grid, const std::string& path) {
   return (std::filesystem::path(grid.workDir) / path).string();
 }
 
+namespace {
+
+// <results>/meshes.csv from the tables the measure tasks wrote: each mesh once.
+void writeMeshes(const GridSettings& grid, const TaskPlan& plan, MergeResult& result) {
+  std::string content = "Mesh;Vertices\n";
+  std::set<std::string> seen;
+  for (const Task& task : plan.detection) {
+    std::vector<std::string> lines;
+    if (task.kind != Task::Kind::measure || !taskDone(grid, task)) continue;
+    if (!readLines(inWorkDir(grid, task.directory + "/meshes.csv"), lines) || lines.empty())
+      continue;
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+      if (seen.insert(lines[i].substr(0, lines[i].find(';'))).second) content += lines[i] + "\n";
+    }
+  }
+  if (seen.empty()) return;
+  writeSideFile(grid, grid.results + "/meshes.csv", content, result.sideFiles.meshes, result);
+}
+
+// <results>/settings.csv: how the report labels each detector ID.
+void writeSettings(const GridSettings& grid, const TaskPlan& plan, MergeResult& result) {
+  std::string content = "Detector ID;Detector;Setting;Keep\n";
+  for (const EvaluatedSetting& setting : plan.settings) {
+    content += setting.detectorID + ";" + setting.detector + ";" + setting.label + ";" +
+               setting.budget + "\n";
+  }
+  writeSideFile(grid, grid.results + "/settings.csv", content, result.sideFiles.settings, result);
+}
+
+}  // namespace
+
 MergeResult mergeResults(const GridSettings& grid, const TaskPlan& plan) {
   MergeResult result;
   for (const Task& task : plan.detection) checkDone(grid, task, result);
+  writeMeshes(grid, plan, result);
+  writeSettings(grid, plan, result);
 
   std::vector<std::string> order;  // detector IDs by first task
   std::map<std::string, Table> tables;

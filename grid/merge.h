@@ -25,6 +25,14 @@ struct TasksNotRun {
   std::vector<std::string> tasks;  // in manifest order
 };
 
+// The report's side files (see ardentis-report): every mesh's vertex count from the measure
+// tasks, and the label of every evaluated detector ID. Relative to workDir; empty when not
+// written.
+struct SideFiles {
+  std::string meshes;    // <results>/meshes.csv: Mesh;Vertices
+  std::string settings;  // <results>/settings.csv: Detector ID;Detector;Setting;Keep
+};
+
 struct MergeResult {
   int done = 0;
   std::vector<FailedTask> failed;   // in manifest order, detection tasks first
@@ -32,6 +40,7 @@ struct MergeResult {
   std::vector<std::string> tables;  // merged tables written, relative to workDir
   long rows = 0;                    // rows in them
   std::vector<std::string> errors;  // a task table unreadable or with another header; a write
+  SideFiles sideFiles;
 };
 
 MergeResult mergeResults(const GridSettings& grid, const TaskPlan& plan);

@@ -31,6 +31,7 @@ const char* const kTool = "ardentis-grid";
 
 struct Options {
   std::string gridFile;
+  std::string workDir;
   std::string engine = "parallel";
   int jobs = 0;
   bool dryRun = false;
@@ -61,6 +62,9 @@ Cli::ParseOutcome parseCommandLine(int argc, char** argv, Options& options) {
        "parallel (GNU parallel on this machine) or slurm (sbatch arrays)")
       ("jobs,j", po::value(&options.jobs)->default_value(0),
        "tasks at a time (0: one per core with parallel, no cap with slurm)")
+      ("workdir", po::value(&options.workDir),
+       "the directory holding data/ and the test configurations, instead of the grid file's "
+       "workDir (one grid file for several datasets)")
       ("dry-run", po::bool_switch(&options.dryRun), "print the manifests and the task count")
       ("no-wait", po::bool_switch(&options.noWait),
        "slurm: print the job IDs and return; run again with --merge when they are done")
@@ -92,7 +96,7 @@ Tools findTools(std::string& report) {
     return !error && std::filesystem::exists(path) ? path.string() : name;
   };
   report = beside("ardentis-report");
-  return {beside("ardentis"), beside("ardentis-detect")};
+  return {beside("ardentis"), beside("ardentis-detect"), beside("ardentis-prepare")};
 }
 
 std::string manifestText(const std::vector<Task>& tasks) {
@@ -180,6 +184,10 @@ int drawReport(const GridSettings& grid, const std::string& tool, const MergeRes
   std::vector<std::string> argv = {tool};
   for (const std::string& table : result.tables) argv.push_back(inWorkDir(grid, table));
   argv.insert(argv.end(), {"-o", inWorkDir(grid, grid.report)});
+  if (!result.sideFiles.meshes.empty())
+    argv.insert(argv.end(), {"--meshes", inWorkDir(grid, result.sideFiles.meshes)});
+  if (!result.sideFiles.settings.empty())
+    argv.insert(argv.end(), {"--settings", inWorkDir(grid, result.sideFiles.settings)});
   const int status = runProgram(argv, grid.workDir);
   if (status == 0) return 0;
   printProblem("ardentis-report ended with status " + std::to_string(status));
@@ -224,7 +232,7 @@ int runGrid(int argc, char** argv) {
   GridSettings grid;
   TaskPlan plan;
   try {
-    grid = readGridFile(options.gridFile);
+    grid = readGridFile(options.gridFile, options.workDir);
     plan = planTasks(grid, tools);
   } catch (const GridFileError& error) {
     printProblem(error.what());
@@ -233,7 +241,7 @@ int runGrid(int argc, char** argv) {
   if (!options.mergeOnly && !inputsReady(grid)) return Cli::kInputFailed;
   const std::size_t count = plan.detection.size() + plan.evaluation.size();
   if (options.dryRun) {
-    std::printf("%s%s%zu tasks: %zu model detection, %zu evaluation\n",
+    std::printf("%s%s%zu tasks: %zu detection, budget or measure, %zu evaluation\n",
                 manifestText(plan.detection).c_str(), manifestText(plan.evaluation).c_str(), count,
                 plan.detection.size(), plan.evaluation.size());
     return 0;

@@ -17,6 +17,13 @@ int RunNoiseCommand(int argc, char** argv);
 // [--spacing S] [--force]: a synthetic test in DIR, or a dataset of N scenes.
 int RunSceneCommand(int argc, char** argv);
 
+// keep -C CONFIG... -S DIR --detectorID ID [-r R] [-n σ...] --keep K...: the K highest-scored
+// keypoints per 1,000 vertices of each mesh's keypoint file, as <ID>_keep-<K>'s files.
+int RunKeepCommand(int argc, char** argv);
+
+// measure -C CONFIG... [-n σ...] [-o FILE]: Mesh;Vertices of every model and scene, cleaned.
+int RunMeasureCommand(int argc, char** argv);
+
 // convert IN OUT.ply: any mesh or cloud the loader reads to binary PLY.
 int RunConvertCommand(int argc, char** argv);
 

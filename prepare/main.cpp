@@ -20,6 +20,10 @@ const char* const kUsage =
     "           [--view X Y Z] [--spacing S] [--force]\n"
     "           a synthetic test (models, scene, ground truth, test.ini) or a dataset of N\n"
     "           scenes (scene-001.ini, ...) in DIR\n"
+    "  keep     -C CONFIG... -S DIR --detectorID ID [-r R] [-n SIGMA...] --keep K...\n"
+    "           equal budgets: the K highest-scored keypoints per 1,000 vertices of each file\n"
+    "  measure  -C CONFIG... [-n SIGMA...] [-o FILE]\n"
+    "           the vertex count of every model and scene, cleaned as ardentis cleans them\n"
     "  convert  IN OUT.ply\n"
     "           any mesh or cloud the evaluator's loader reads, as binary PLY\n"
     "'ardentis-prepare COMMAND --help' lists a command's options.\n";
@@ -40,6 +44,9 @@ int main(int argc, char** argv) {
     return Ostrel::Prepare::RunNoiseCommand(argc - 1, argv + 1);
   if (std::strcmp(command, "scene") == 0)
     return Ostrel::Prepare::RunSceneCommand(argc - 1, argv + 1);
+  if (std::strcmp(command, "keep") == 0) return Ostrel::Prepare::RunKeepCommand(argc - 1, argv + 1);
+  if (std::strcmp(command, "measure") == 0)
+    return Ostrel::Prepare::RunMeasureCommand(argc - 1, argv + 1);
   if (std::strcmp(command, "convert") == 0)
     return Ostrel::Prepare::RunConvertCommand(argc - 1, argv + 1);
   Ostrel::Cli::printError("ardentis-prepare",

@@ -31,8 +31,8 @@ IDetectorTester::IDetectorTester(std::string& savingPath, double meshResolution,
 IDetectorTester::~IDetectorTester() = default;
 
 std::string IDetectorTester::getOutputFilename(boost::program_options::variables_map& vm) {
-  const std::string path = Ostrel::TestSet::resultsTablePath(
-      vm["outputPath"].as<std::string>(), getDetectorNickname());
+  const std::string path =
+      Ostrel::TestSet::resultsTablePath(vm["outputPath"].as<std::string>(), getDetectorNickname());
   Ostrel::Core::Impl::CreateParentDirectory(path.c_str());
   return path;
 }
@@ -40,8 +40,8 @@ std::string IDetectorTester::getOutputFilename(boost::program_options::variables
 void IDetectorTester::extract(TestModel& model) {
   if (model.name.empty()) model.name = Ostrel::TestSet::meshNameFromPath(model.meshPath);
 
-  const std::string path = Ostrel::TestSet::keypointFilePath(
-      savingPath, getDetectorNickname(), radius, model.name);
+  const std::string path =
+      Ostrel::TestSet::keypointFilePath(savingPath, getDetectorNickname(), radius, model.name);
 
   Ostrel::LocalFeatures::Impl::Feature3D* keypoints = nullptr;
   const int count = load(path.c_str(), keypoints, false);

@@ -1,5 +1,7 @@
 // Reading of keypoint files, text and binary forms, into one array of Feature3D.
 
+#include "testers/keypoint_file.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -162,6 +164,10 @@ int readBinaryKeypoints(const char* path, Feature3D*& keypoints) {
 
 }  // namespace
 
-int IDetectorTester::load(const char* path, Feature3D*& keypoints, bool binary) {
+int readKeypointFile(const char* path, Feature3D*& keypoints, bool binary) {
   return binary ? readBinaryKeypoints(path, keypoints) : readTextKeypoints(path, keypoints);
+}
+
+int IDetectorTester::load(const char* path, Feature3D*& keypoints, bool binary) {
+  return readKeypointFile(path, keypoints, binary);
 }

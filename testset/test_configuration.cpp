@@ -2,10 +2,12 @@
 
 #include <boost/program_options.hpp>
 #include <fstream>
+#include <set>
 #include <sstream>
 
 #include "core/io/message_placeholder.h"
 #include "testset/configuration_keys.h"
+#include "testset/naming.h"
 
 namespace po = boost::program_options;
 
@@ -124,6 +126,29 @@ std::string describeProblem(const ConfigurationProblem& problem, const std::stri
 std::string readTestConfiguration(const std::string& path, TestConfiguration& configuration) {
   po::variables_map vm;
   return describeProblem(readTestConfiguration(path, vm, configuration), path);
+}
+
+std::string readConfigurationFiles(const std::vector<std::string>& paths,
+                                   std::vector<ConfigurationFile>& files) {
+  files.clear();
+  for (const std::string& path : paths) {
+    files.push_back({path, {}});
+    const std::string problem = readTestConfiguration(path, files.back().configuration);
+    if (!problem.empty()) return problem;
+  }
+  return "";
+}
+
+std::vector<std::string> modelMeshPaths(const std::vector<ConfigurationFile>& files) {
+  std::vector<std::string> paths;
+  std::set<std::string> seen;
+  for (const ConfigurationFile& file : files) {
+    for (const ModelEntry& entry : file.configuration.models) {
+      const std::string path = meshPathWithNoise(entry.mesh, "0");
+      if (seen.insert(path).second) paths.push_back(path);
+    }
+  }
+  return paths;
 }
 
 }  // namespace TestSet

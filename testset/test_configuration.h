@@ -47,5 +47,19 @@ std::string describeProblem(const ConfigurationProblem& problem, const std::stri
 // Reads the file at `path` into `configuration`; returns "" or the described problem.
 std::string readTestConfiguration(const std::string& path, TestConfiguration& configuration);
 
+// A test configuration and the path it was read from: a dataset is several of them.
+struct ConfigurationFile {
+  std::string path;
+  TestConfiguration configuration;
+};
+
+// Reads every file of `paths` into `files` (replaced), in order; returns "" or the first
+// described problem.
+std::string readConfigurationFiles(const std::vector<std::string>& paths,
+                                   std::vector<ConfigurationFile>& files);
+
+// The noise-0 mesh paths of the models of `files`, each once, in order: a dataset's pool.
+std::vector<std::string> modelMeshPaths(const std::vector<ConfigurationFile>& files);
+
 }  // namespace TestSet
 }  // namespace Ostrel

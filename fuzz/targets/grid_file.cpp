@@ -39,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(data), size);
   try {
     const Ostrel::Grid::GridSettings grid = Ostrel::Grid::readGridFile(path);
-    Ostrel::Grid::planTasks(grid, {"ardentis", "ardentis-detect"});
+    Ostrel::Grid::planTasks(grid, {"ardentis", "ardentis-detect", "ardentis-prepare"});
   } catch (const Ostrel::Grid::GridFileError&) {
   }
   return 0;

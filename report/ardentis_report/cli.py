@@ -51,9 +51,16 @@ def identities(detector_ids, path):
 
 
 def read_inputs(arguments):
-    """(tables [(ID, rows)], identities, vertices or None, problems)."""
-    read, problems = [], 0
+    """(tables [(ID, rows)], identities, vertices or None, problems). The grid's side files may
+    come among the tables; --meshes and --settings name them otherwise."""
+    read, problems, paths = [], 0, []
     for path in arguments.tables:
+        kind = tables.side_file_kind(path)
+        if kind and not getattr(arguments, kind):
+            setattr(arguments, kind, path)
+        elif not kind:
+            paths.append(path)
+    for path in paths:
         detector_id, rows, found = tables.read_table(path)
         read.append((detector_id, rows))
         problems += found

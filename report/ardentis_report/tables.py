@@ -130,6 +130,21 @@ def read_rows(path, what, columns, parse):
     return rows, problems
 
 
+def side_file_kind(path):
+    """"meshes" or "settings" when the file at `path` is one of the grid's side files (told by its
+    header, so that `results/*.csv` may name them among the tables), else None."""
+    try:
+        with open(path, encoding="utf-8", errors="replace") as text:
+            header = text.readline().rstrip("\n").split(";")
+    except OSError:
+        return None
+    if header == MESH_COLUMNS:
+        return "meshes"
+    if header == SETTING_COLUMNS:
+        return "settings"
+    return None
+
+
 def read_table(path):
     """(detector ID, rows, problems) of one results table <detector ID>.csv."""
     detector_id = os.path.splitext(os.path.basename(path))[0]

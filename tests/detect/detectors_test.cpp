@@ -16,9 +16,10 @@
 #include "core/mesh_resolution.h"
 #include "detect/box_mesh.h"
 #include "detect/iss_keypoints.h"
-#include "detect/keypoint_file.h"
+#include "detect/keypoint_order.h"
 #include "support/temp_dir.h"
 #include "testers/from_file_tester.h"
+#include "testset/keypoint_file_writer.h"
 
 using ardentis_detect_test::BoxMesh;
 using Ostrel::Detect::DetectorSettings;
@@ -150,8 +151,7 @@ TEST(KeypointFile, ReadsBackThroughTheEvaluatorsReader) {
   keypoints.push_back(Feature3D{-1.00000085e-30f, 3.4e38f, 1.0f / 3, 0.100000024f, -1, {}, -7e-7f});
   Ostrel::Detect::SortKeypoints(keypoints);
   ardentis_test::TempDir dir;
-  std::string error;
-  ASSERT_TRUE(Ostrel::Detect::WriteKeypointFile(dir.file("k.feat"), keypoints, error)) << error;
+  ASSERT_EQ(Ostrel::TestSet::writeKeypointFile(dir.file("k.feat"), keypoints), "");
   std::string saving = dir.path();
   FromFileTester reader("X", saving, 1.0, -1);
   Feature3D* read = nullptr;
@@ -163,6 +163,6 @@ TEST(KeypointFile, ReadsBackThroughTheEvaluatorsReader) {
   }
   delete[] read;
   EXPECT_EQ(keypoints.front().index, -1);  // sorted by index
-  EXPECT_FALSE(Ostrel::Detect::WriteKeypointFile(dir.file("none/k.feat"), keypoints, error));
-  EXPECT_EQ(error, "cannot write " + dir.file("none/k.feat") + ": No such file or directory");
+  EXPECT_EQ(Ostrel::TestSet::writeKeypointFile(dir.file("none/k.feat"), keypoints),
+            "cannot write " + dir.file("none/k.feat") + ": No such file or directory");
 }

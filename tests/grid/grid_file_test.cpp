@@ -84,16 +84,18 @@ TEST(GridTasks, DetectionOncePerSettingThenOneEvaluationPerNoiseLevel) {
   const GridSettings grid = readGridFile(dir.write(
       "grid.ini", kGrid + "thresholds = 1 2\nthreads = 2\n[ISS]\ndetector = iss\nradius = 4 6\n"
                           "gamma21 = 0.975 0.9\nnonMaxRadius = 4\n[F]\ndetector = precomputed\n"));
-  const TaskPlan plan = planTasks(grid, {"/bin/ardentis", "/bin/ardentis-detect"});
-  ASSERT_EQ(plan.detection.size(), 4u);
+  const TaskPlan plan =
+      planTasks(grid, {"/bin/ardentis", "/bin/ardentis-detect", "/bin/ardentis-prepare"});
+  ASSERT_EQ(plan.detection.size(), 1u + 4u);  // the mesh sizes, then a detection per setting
   ASSERT_EQ(plan.evaluation.size(), 10u);
-  EXPECT_EQ(plan.detection[1].command,
+  EXPECT_EQ(plan.detection[2].command,
             "cd " + shellQuote(grid.workDir) +
                 " && rm -rf results/tasks/detect/ISS_gamma21-0.975_R-6 && mkdir -p "
-                "results/tasks/detect/ISS_gamma21-0.975_R-6 && /bin/ardentis-detect -C test.ini "
-                "-S feats --detector iss -n 0 0.1 -r 6 --detectorID ISS_gamma21-0.975 --threads 2 "
-                "--gamma21 0.975 --nonMaxRadius 4 > results/tasks/detect/ISS_gamma21-0.975_R-6/log "
-                "2>&1 && touch results/tasks/detect/ISS_gamma21-0.975_R-6/done && echo done: "
+                "results/tasks/detect/ISS_gamma21-0.975_R-6 && /bin/ardentis-detect --detector iss "
+                "-S feats -r 6 --detectorID ISS_gamma21-0.975 --threads 2 --gamma21 0.975 "
+                "--nonMaxRadius 4 -C test.ini -n 0 0.1 > "
+                "results/tasks/detect/ISS_gamma21-0.975_R-6/log 2>&1 && touch "
+                "results/tasks/detect/ISS_gamma21-0.975_R-6/done && echo done: "
                 "results/tasks/detect/ISS_gamma21-0.975_R-6");
   const Task& last = plan.evaluation.back();
   const std::string evaluate =

@@ -294,6 +294,40 @@ TEST(SceneCommand, ForceReplacesAnEarlierCompositionOnly) {
                      "feats/T_other_0.feat", "feats/T_scene_0.3x.feat", "notes.txt", "test.ini"}));
 }
 
+// Budgets of outside keypoint files: k = ceil(keep * vertices / 1000) of the highest scores, in
+// file order, under the budgeted detector ID, for the models and the scene at each level; the
+// measured vertex counts are the cleaned meshes'.
+TEST(KeepAndMeasureCommands, BudgetFilesAndVertexCounts) {
+  TempDir dir;
+  WriteNoiseTest(dir, 12);
+  const auto keypoints = [](int count) {
+    std::string text = std::to_string(count) + "\n";
+    for (int i = 0; i < count; ++i)
+      text += "0 0 " + std::to_string(i) + " 1 " + std::to_string(i) + " " + std::to_string(i % 7) +
+              "\n";
+    return text;
+  };
+  dir.write("feats/X_R-2_ball_0.feat", keypoints(40));
+  dir.write("feats/X_R-2_scene_0.feat", keypoints(9));
+  const auto result = RunPrepare({"keep", "-C", "t.ini", "-S", "feats", "--detectorID", "X", "-r",
+                                  "2", "-n", "0", "--keep", "20", "2.50"},
+                                 dir.path());
+  ASSERT_EQ(result.status, 0) << result.err;
+  Mesh ball = Load(dir.file("data/models/ball_0.ply"));
+  CleanPolyData(ball, true, 0.0, true);
+  const long long vertices = ball->GetNumberOfPoints();  // 842: 20 -> 17 kept, 2.5 -> 3
+  const std::string three = readFile(dir.file("feats/X_keep-2.5_R-2_ball_0.feat"));
+  EXPECT_EQ(three, "3\n0 0 6 1 6 6\n0 0 13 1 13 6\n0 0 20 1 20 6\n");
+  EXPECT_EQ(readFile(dir.file("feats/X_keep-20_R-2_ball_0.feat")).substr(0, 3),
+            std::to_string((20 * vertices + 999) / 1000) + "\n");
+  // The scene's 122 vertices keep 3 of its 9: the scores 6, 5, 4, in file order.
+  EXPECT_EQ(readFile(dir.file("feats/X_keep-20_R-2_scene_0.feat")),
+            "3\n0 0 4 1 4 4\n0 0 5 1 5 5\n0 0 6 1 6 6\n");
+  const auto measured = RunPrepare({"measure", "-C", "t.ini", "-n", "0"}, dir.path());
+  ASSERT_EQ(measured.status, 0) << measured.err;
+  EXPECT_EQ(measured.out, "Mesh;Vertices\nball_0;" + std::to_string(vertices) + "\nscene_0;122\n");
+}
+
 TEST(ConvertCommand, ScanAndMeshReadBackAsTheyWereLoaded) {
   TempDir dir;
   const std::string cloud =
@@ -362,6 +396,12 @@ TEST(PrepareRefusals, BadLevelsModelsOptionsAndInputsWriteNothing) {
       {{"scene", "-o", "o", "--spacing", "x"},
        2,
        "the argument ('x') for option '--spacing' is invalid"},
+      {{"keep", "-C", "t.ini", "-S", "feats", "--detectorID", "X", "--keep", "5"},
+       1,
+       "cannot read keypoints from feats/X_ball_0.feat"},
+      {{"keep", "-C", "t.ini", "-S", "feats", "--detectorID", "X", "--keep", "0"},
+       2,
+       "--keep takes budgets > 0 keypoints per 1,000 vertices, not '0'"},
       {{"convert", "bad.pcd", "o.ply"}, 1, "cannot read bad.pcd\n"},
       {{"convert", "bad.pcd"}, 2, "the option '--output' is required"},
       {{"convert", "a", "b", "c"},
