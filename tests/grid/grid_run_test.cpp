@@ -379,7 +379,7 @@ class LocalSlurm {
   const TempDir& dir_;
 };
 
-// The grid's results match GNU parallel's; the cluster's own failures (it does not start here,
+// The grid's results, budgets and report match GNU parallel's; the cluster's own failures (it does not start here,
 // or cannot run a job) skip the test with the reason, while the grid's own failures fail it.
 TEST(GridOnSlurm, ArrayJobsGiveTheRowsOfGnuParallel) {
   if (::geteuid() != 0) GTEST_SKIP() << "munged, slurmctld and slurmd as SlurmUser root need root";
@@ -389,11 +389,12 @@ TEST(GridOnSlurm, ArrayJobsGiveTheRowsOfGnuParallel) {
   if (!slurm.unavailable.empty())
     GTEST_SKIP() << "no local Slurm cluster: " << slurm.unavailable << "\n" << slurm.state();
   // Three manifest lines per array element (elements of three, three and two tasks).
-  writeDataSet(onSlurm, "tasksPerElement = 3\n");
-  writeDataSet(onParallel, "");
+  // Budgets of the precomputed keypoints too (500 per 1,000 vertices: 2 of a tetrahedron's 4).
+  writeDataSet(onSlurm, "tasksPerElement = 3\nkeep = 500 all\n");
+  writeDataSet(onParallel, "keep = 500 all\n");
   const ProcessResult submitted = runGrid({"grid.ini", "--engine", "slurm"}, onSlurm.path(), 120);
   ASSERT_EQ(submitted.status, 0) << submitted.out << submitted.err << slurm.state();
-  EXPECT_PRED2(contains, submitted.out, "slurm: evaluate array of 8 tasks is job ");
+  EXPECT_PRED2(contains, submitted.out, "slurm: evaluate array of 16 tasks is job ");
   ASSERT_EQ(runGrid({"grid.ini"}, onParallel.path()).status, 0);
   // A task whose directory was lost is submitted again alone, without waiting; --merge later.
   std::filesystem::remove_all(onSlurm.file("results/tasks/evaluate/A_n0.3"));
@@ -403,10 +404,13 @@ TEST(GridOnSlurm, ArrayJobsGiveTheRowsOfGnuParallel) {
   ASSERT_TRUE(waitFor([] { return slurmCommand("squeue", {"-h"}).out.empty(); }, 45))
       << slurm.state();
   EXPECT_EQ(runGrid({"grid.ini", "--merge"}, onSlurm.path()).status, 0);
-  for (const auto& [id, radius] : kEntries) {
+  for (const std::string id : {"A", "B", "A_keep-500", "B_keep-500"}) {
     const std::string table = "results/" + id + ".csv";
     EXPECT_EQ(readFile(onSlurm.file(table)), readFile(onParallel.file(table))) << id;
+    EXPECT_FALSE(readFile(onSlurm.file(table)).empty()) << id;
   }
+  EXPECT_EQ(readFile(onSlurm.file("report/report.csv")),
+            readFile(onParallel.file("report/report.csv")));
 }
 
 }  // namespace
