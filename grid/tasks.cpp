@@ -258,7 +258,7 @@ TaskPlan planTasks(const GridSettings& grid, const Tools& tools) {
   checkSettingCount(grid);
   checkConfigurationNames(grid);
   TaskPlan plan;
-  if (!grid.report.empty()) measureTasks(grid, tools, plan);  // densities for the report
+  measureTasks(grid, tools, plan);  // the report's densities, whoever draws it
   std::set<std::string> directories;
   for (const DetectorEntry& entry : grid.detectors) {
     Setting first;

@@ -50,7 +50,8 @@ class Setting:
 def keep_label(keep, short=False):
     if keep is None:
         return "all keypoints" if not short else "keep all"
-    return f"keep {keep:g}" if short else f"{keep:g} keypoints per 1,000 vertices"
+    noun = "keypoint" if keep == 1 else "keypoints"
+    return f"keep {keep:g}" if short else f"{keep:g} {noun} per 1,000 vertices"
 
 
 def sort_key(setting):
