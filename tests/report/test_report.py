@@ -89,16 +89,18 @@ class ReportTest(unittest.TestCase):
         files = {"X_keep-5.csv": [HEADER, row("a", 0, -1, 3, 1.5, 1, 4)],
                  "meshes.csv": ["Mesh;Vertices\n", "a;450\n", "s_0;4000\n"],
                  "settings.csv": ["Detector ID;Detector;Setting;Keep\n", "X_keep-5;ISS3D;g=1;5\n"]}
-        result = self.run_report(files, "--formats", "svg", "--meshes",
-                                 os.path.join(self.dir, "meshes.csv"), "--settings",
-                                 os.path.join(self.dir, "settings.csv"), tables=["X_keep-5.csv"])
-        self.assertEqual(result.stderr.splitlines(), [self.says + MISSING])
-        with open(os.path.join(self.out, "report.csv")) as numbers:
-            head, *rows = csv.reader(numbers, delimiter=";")
-        got = dict(zip(head, rows[0]))
-        self.assertEqual([got[k] for k in ("detector_id", "detector", "setting", "keep")] +
-                         [got[k + "_keypoints_per_1000_vertices"] for k in ("model", "scene")],
-                         ["X_keep-5", "ISS3D", "g=1", "5", "20", "5"])  # 9/450, 20/4000
+        named = ["--meshes", os.path.join(self.dir, "meshes.csv"), "--settings",
+                 os.path.join(self.dir, "settings.csv")]
+        # Named by their options, or among the tables (results/*.csv), told by their headers.
+        for options, tables in ((named, ["X_keep-5.csv"]), ([], sorted(files))):
+            result = self.run_report(files, "--formats", "svg", *options, tables=tables)
+            self.assertEqual(result.stderr.splitlines(), [self.says + MISSING])
+            with open(os.path.join(self.out, "report.csv")) as numbers:
+                head, *rows = csv.reader(numbers, delimiter=";")
+            got = dict(zip(head, rows[0]))
+            self.assertEqual([got[k] for k in ("detector_id", "detector", "setting", "keep")] +
+                             [got[k + "_keypoints_per_1000_vertices"] for k in ("model", "scene")],
+                             ["X_keep-5", "ISS3D", "g=1", "5", "20", "5"])  # 9/450, 20/4000
 
     def test_nothing_to_report_writes_nothing(self):
         result = self.run_report({"h.csv": [HEADER]})
