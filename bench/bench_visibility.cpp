@@ -133,7 +133,7 @@ bool TimeEmbree(vtkPolyData* mesh, const double viewpoint[3], int threads,
                 std::vector<std::uint8_t>& visible) {
   std::string problem;
   const Timing timing =
-      Timed([&] { problem = Ostrel::Prepare::VisibleVertices(mesh, viewpoint, threads, visible); });
+      Timed([&] { problem = Ostrel::Prepare::visibleVertices(mesh, viewpoint, threads, visible); });
   if (!problem.empty()) {
     std::fprintf(stderr, "bench_visibility: %s\n", problem.c_str());
     return false;
@@ -158,7 +158,7 @@ bool Compare(vtkPolyData* mesh, const char* where, const double viewpoint[3], in
     return false;
   }
   const Timing slow =
-      Timed([&] { vtk = Ostrel::Prepare::VisibleVerticesByCellLocator(mesh, viewpoint); });
+      Timed([&] { vtk = Ostrel::Prepare::visibleVerticesByCellLocator(mesh, viewpoint); });
   PrintRoad("VTK cell locator, 1 thread:", slow, n);
   vtkIdType same = 0, seen = 0;
   for (vtkIdType i = 0; i < n; ++i) {

@@ -10,7 +10,7 @@
 namespace Ostrel {
 namespace Prepare {
 
-std::string WritePlyAtomically(vtkPolyData* mesh, const std::string& path) {
+std::string writePlyAtomically(vtkPolyData* mesh, const std::string& path) {
   const std::string problem = Cli::makeParentDirectories(path);
   if (!problem.empty()) return problem;
   // vtkPLYWriter adds ".ply" to a name without it, so the temporary name ends with it.

@@ -13,7 +13,7 @@ namespace Prepare {
 // vtkPLYWriter: float or double x y z as the mesh stores them, uchar red green blue when the mesh
 // has an "RGB" array, and a face element of uchar-counted int ids. That is the layout the
 // evaluator's direct PLY reader takes. Returns an empty string, or what went wrong.
-std::string WritePlyAtomically(vtkPolyData* mesh, const std::string& path);
+std::string writePlyAtomically(vtkPolyData* mesh, const std::string& path);
 
 }  // namespace Prepare
 }  // namespace Ostrel

@@ -11,21 +11,21 @@ namespace Prepare {
 // noise -C CONFIG... -n σ... [--seed N] [--resolution MR]: ./data/<scene>_<σ>.ply from
 // ./data/<scene>_0.ply for the scene of each configuration, with Gaussian noise of deviation σ
 // times the mean resolution of that configuration's models.
-int RunNoiseCommand(int argc, char** argv);
+int runNoiseCommand(int argc, char** argv);
 
 // scene -o DIR --model M... [--scenes N [--models-per-scene K]] [--seed N] [--view X Y Z]
 // [--spacing S] [--force]: a synthetic test in DIR, or a dataset of N scenes.
-int RunSceneCommand(int argc, char** argv);
+int runSceneCommand(int argc, char** argv);
 
 // keep -C CONFIG... -S DIR --detectorID ID [-r R] [-n σ...] --keep K...: the K highest-scored
 // keypoints per 1,000 vertices of each mesh's keypoint file, as <ID>_keep-<K>'s files.
-int RunKeepCommand(int argc, char** argv);
+int runKeepCommand(int argc, char** argv);
 
 // measure -C CONFIG... [-n σ...] [-o FILE]: Mesh;Vertices of every model and scene, cleaned.
-int RunMeasureCommand(int argc, char** argv);
+int runMeasureCommand(int argc, char** argv);
 
 // convert IN OUT.ply: any mesh or cloud the loader reads to binary PLY.
-int RunConvertCommand(int argc, char** argv);
+int runConvertCommand(int argc, char** argv);
 
 }  // namespace Prepare
 }  // namespace Ostrel

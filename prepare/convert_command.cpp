@@ -21,7 +21,7 @@ namespace {
 
 const char* const kTool = "ardentis-prepare convert";
 
-po::options_description ConvertOptions() {
+po::options_description convertOptions() {
   po::options_description options("convert options (IN OUT.ply)");
   // clang-format off
   options.add_options()
@@ -35,9 +35,9 @@ po::options_description ConvertOptions() {
 
 }  // namespace
 
-int RunConvertCommand(int argc, char** argv) {
+int runConvertCommand(int argc, char** argv) {
   Cli::CommandLine commandLine{
-      kTool, "Usage: ardentis-prepare convert IN OUT.ply\n", ConvertOptions(), {}, {}};
+      kTool, "Usage: ardentis-prepare convert IN OUT.ply\n", convertOptions(), {}, {}};
   commandLine.positional.add("input", 1).add("output", 1);
   po::variables_map vm;
   const Cli::ParseOutcome outcome = Cli::parseCommandLine(commandLine, argc, argv, vm);
@@ -49,7 +49,7 @@ int RunConvertCommand(int argc, char** argv) {
     Cli::printError(kTool, "cannot read " + input);
     return Cli::kInputFailed;
   }
-  const std::string problem = WritePlyAtomically(mesh, output);
+  const std::string problem = writePlyAtomically(mesh, output);
   if (!problem.empty()) {
     Cli::printError(kTool, problem);
     return Cli::kCannotWrite;

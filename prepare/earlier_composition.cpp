@@ -15,13 +15,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
-bool EndsWith(const std::string& text, const std::string& end) {
+bool endsWith(const std::string& text, const std::string& end) {
   return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
 // The scene files of every noise level: <stem>_<level><extension> beside the noise-0 file, the
 // level written as the evaluator names it.
-std::vector<fs::path> SceneFiles(const fs::path& cleanScene) {
+std::vector<fs::path> sceneFiles(const fs::path& cleanScene) {
   std::vector<fs::path> found;
   const std::string name = cleanScene.filename().string();
   const std::string::size_type cut = name.rfind("_0");
@@ -31,7 +31,7 @@ std::vector<fs::path> SceneFiles(const fs::path& cleanScene) {
   for (const auto& entry : fs::directory_iterator(cleanScene.parent_path(), error)) {
     const std::string file = entry.path().filename().string();
     if (file.size() <= stem.size() + extension.size() || file.compare(0, stem.size(), stem) != 0 ||
-        !EndsWith(file, extension)) {
+        !endsWith(file, extension)) {
       continue;
     }
     const std::string level =
@@ -44,12 +44,12 @@ std::vector<fs::path> SceneFiles(const fs::path& cleanScene) {
 }
 
 // The test configurations a composition writes: test.ini, or scene-<number>.ini for a dataset.
-std::vector<fs::path> CompositionConfigurations(const fs::path& root) {
+std::vector<fs::path> compositionConfigurations(const fs::path& root) {
   std::vector<fs::path> found;
   std::error_code error;
   for (const auto& entry : fs::directory_iterator(root, error)) {
     const std::string name = entry.path().filename().string();
-    const bool dataset = name.rfind("scene-", 0) == 0 && EndsWith(name, ".ini") &&
+    const bool dataset = name.rfind("scene-", 0) == 0 && endsWith(name, ".ini") &&
                          name.size() > 10 &&
                          name.find_first_not_of("0123456789", 6) == name.size() - 4;
     if (name == "test.ini" || dataset) found.push_back(entry.path());
@@ -58,7 +58,7 @@ std::vector<fs::path> CompositionConfigurations(const fs::path& root) {
 }
 
 // The files of one configuration's composition; the names of its meshes go to `meshNames`.
-void ConfigurationFiles(const fs::path& root, const fs::path& config, std::set<std::string>& files,
+void configurationFiles(const fs::path& root, const fs::path& config, std::set<std::string>& files,
                         std::set<std::string>& meshNames) {
   TestSet::TestConfiguration configuration;
   if (!TestSet::readTestConfiguration(config.string(), configuration).empty()) return;
@@ -70,7 +70,7 @@ void ConfigurationFiles(const fs::path& root, const fs::path& config, std::set<s
     meshNames.insert(TestSet::meshNameFromPath(mesh));
   }
   for (const fs::path& scene :
-       SceneFiles(root / TestSet::meshPathWithNoise(configuration.scene, "0"))) {
+       sceneFiles(root / TestSet::meshPathWithNoise(configuration.scene, "0"))) {
     files.insert(scene.lexically_normal().string());
     meshNames.insert(TestSet::meshNameFromPath(scene.string()));
   }
@@ -78,15 +78,15 @@ void ConfigurationFiles(const fs::path& root, const fs::path& config, std::set<s
 
 }  // namespace
 
-std::vector<std::string> EarlierCompositionFiles(const std::string& directory) {
+std::vector<std::string> earlierCompositionFiles(const std::string& directory) {
   const fs::path root(directory);
   std::set<std::string> files, meshNames;
-  for (const fs::path& config : CompositionConfigurations(root))
-    ConfigurationFiles(root, config, files, meshNames);
+  for (const fs::path& config : compositionConfigurations(root))
+    configurationFiles(root, config, files, meshNames);
   std::error_code error;
   for (const auto& entry : fs::directory_iterator(root / "feats", error)) {
     for (const std::string& mesh : meshNames) {
-      if (EndsWith(entry.path().filename().string(), "_" + mesh + ".feat"))
+      if (endsWith(entry.path().filename().string(), "_" + mesh + ".feat"))
         files.insert(entry.path().lexically_normal().string());
     }
   }
@@ -97,7 +97,7 @@ std::vector<std::string> EarlierCompositionFiles(const std::string& directory) {
   return existing;
 }
 
-bool HoldsAnything(const std::string& directory) {
+bool holdsAnything(const std::string& directory) {
   std::error_code error;
   return fs::is_directory(directory, error) && !fs::is_empty(directory, error);
 }

@@ -13,10 +13,10 @@ namespace Prepare {
 // truth), their scenes at every noise level found, the configurations themselves, and the
 // keypoint files named after their meshes in `directory`/feats/. Empty when there is no
 // readable configuration there.
-std::vector<std::string> EarlierCompositionFiles(const std::string& directory);
+std::vector<std::string> earlierCompositionFiles(const std::string& directory);
 
 // True when `directory` exists and holds anything.
-bool HoldsAnything(const std::string& directory);
+bool holdsAnything(const std::string& directory);
 
 }  // namespace Prepare
 }  // namespace Ostrel

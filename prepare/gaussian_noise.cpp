@@ -8,7 +8,7 @@
 namespace Ostrel {
 namespace Prepare {
 
-double PortableLog(double x) {
+double portableLog(double x) {
   int exponent = 0;
   double m = std::frexp(x, &exponent);  // exact: x = m * 2^exponent, m in [0.5, 1)
   if (m < 0.70710678118654752440) {     // sqrt(1/2)
@@ -36,13 +36,13 @@ double GaussianSource::next() {
     v = 2.0 * static_cast<double>(bits_() >> 11) * scale - 1.0;
     s = u * u + v * v;
   } while (s >= 1.0 || s == 0.0);
-  const double factor = std::sqrt(-2.0 * PortableLog(s) / s);
+  const double factor = std::sqrt(-2.0 * portableLog(s) / s);
   spare_ = v * factor;
   hasSpare_ = true;
   return u * factor;
 }
 
-void AddGaussianNoise(vtkPolyData* mesh, double sigma, std::uint64_t seed) {
+void addGaussianNoise(vtkPolyData* mesh, double sigma, std::uint64_t seed) {
   if (mesh == nullptr || mesh->GetPoints() == nullptr) return;
   vtkPoints* points = mesh->GetPoints();
   GaussianSource source(seed);

@@ -21,7 +21,7 @@ namespace Prepare {
 // Natural logarithm of a finite x > 0, to within a few ulps, bit-identical on every IEEE 754
 // machine: x = m * 2^e with m in [sqrt(1/2), sqrt(2)), ln m = 2 atanh((m - 1) / (m + 1)) by its
 // series.
-double PortableLog(double x);
+double portableLog(double x);
 
 // Standard normal deviates (mean 0, deviation 1) from a seed, by the method above.
 class GaussianSource {
@@ -39,7 +39,7 @@ class GaussianSource {
 // Gaussian displacement of deviation `sigma` (in the mesh's units) drawn from a GaussianSource
 // seeded with `seed`. The sums are made in double precision and stored in the mesh's own point
 // type. Cells, point order and point data are kept. Null mesh: no-op.
-void AddGaussianNoise(vtkPolyData* mesh, double sigma, std::uint64_t seed);
+void addGaussianNoise(vtkPolyData* mesh, double sigma, std::uint64_t seed);
 
 }  // namespace Prepare
 }  // namespace Ostrel

@@ -125,7 +125,7 @@ int keepBudgets(const KeepRequest& request, const std::string& meshPath) {
 
 }  // namespace
 
-int RunKeepCommand(int argc, char** argv) {
+int runKeepCommand(int argc, char** argv) {
   const Cli::CommandLine commandLine{
       kTool,
       "Usage: ardentis-prepare keep -C CONFIG... -S DIR --detectorID ID [-r R] [-n SIGMA...]\n"

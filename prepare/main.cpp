@@ -41,14 +41,14 @@ int main(int argc, char** argv) {
     return Ostrel::Cli::kDone;
   }
   if (std::strcmp(command, "noise") == 0)
-    return Ostrel::Prepare::RunNoiseCommand(argc - 1, argv + 1);
+    return Ostrel::Prepare::runNoiseCommand(argc - 1, argv + 1);
   if (std::strcmp(command, "scene") == 0)
-    return Ostrel::Prepare::RunSceneCommand(argc - 1, argv + 1);
-  if (std::strcmp(command, "keep") == 0) return Ostrel::Prepare::RunKeepCommand(argc - 1, argv + 1);
+    return Ostrel::Prepare::runSceneCommand(argc - 1, argv + 1);
+  if (std::strcmp(command, "keep") == 0) return Ostrel::Prepare::runKeepCommand(argc - 1, argv + 1);
   if (std::strcmp(command, "measure") == 0)
-    return Ostrel::Prepare::RunMeasureCommand(argc - 1, argv + 1);
+    return Ostrel::Prepare::runMeasureCommand(argc - 1, argv + 1);
   if (std::strcmp(command, "convert") == 0)
-    return Ostrel::Prepare::RunConvertCommand(argc - 1, argv + 1);
+    return Ostrel::Prepare::runConvertCommand(argc - 1, argv + 1);
   Ostrel::Cli::printError("ardentis-prepare",
                           "unknown command '" + Ostrel::Core::Impl::PrintableText(command) + "'");
   std::fputs(kUsage, stderr);

@@ -64,7 +64,7 @@ int meshPaths(const po::variables_map& vm, std::vector<std::string>& paths) {
 
 }  // namespace
 
-int RunMeasureCommand(int argc, char** argv) {
+int runMeasureCommand(int argc, char** argv) {
   const Cli::CommandLine commandLine{
       kTool,
       "Usage: ardentis-prepare measure -C CONFIG... [-n SIGMA...] [-o FILE]\n"

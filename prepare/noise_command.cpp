@@ -90,8 +90,8 @@ int writeLevels(vtkPolyData* scene, const std::string& configuredScene,
     }
     auto noisy = vtkSmartPointer<vtkPolyData>::New();
     noisy->DeepCopy(scene);
-    AddGaussianNoise(noisy, sigma * resolution, seed);
-    const std::string problem = WritePlyAtomically(noisy, path);
+    addGaussianNoise(noisy, sigma * resolution, seed);
+    const std::string problem = writePlyAtomically(noisy, path);
     if (!problem.empty()) {
       Cli::printError(kTool, problem);
       return Cli::kCannotWrite;
@@ -124,7 +124,7 @@ int addNoise(const po::variables_map& vm, const std::string& configPath,
 
 }  // namespace
 
-int RunNoiseCommand(int argc, char** argv) {
+int runNoiseCommand(int argc, char** argv) {
   const Cli::CommandLine commandLine{
       kTool,
       "Usage: ardentis-prepare noise -C CONFIG... -n SIGMA... [--seed N] [--resolution MR]\n",

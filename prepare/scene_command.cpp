@@ -125,7 +125,7 @@ int readRequest(const po::variables_map& vm, SceneRequest& request) {
   request.modelsPerScene = static_cast<std::size_t>(perScene);
   const std::string names = checkModelNames(request.modelPaths);
   if (!names.empty()) return refuse(names, Cli::kBadUsage);
-  if (!request.force && HoldsAnything(request.directory)) {
+  if (!request.force && holdsAnything(request.directory)) {
     return refuse(request.directory +
                       " is not empty; give --force to replace an earlier composition there "
                       "(its files only)",
@@ -208,16 +208,16 @@ bool composeScene(const SceneRequest& request, const std::vector<PlacedModel>& p
     scene.name = datasetSceneName(index, request.scenes);
     scene.configFile = scene.name + ".ini";
     scene.truthDirectory = scene.name + "/";
-    const SceneDraw draw = DrawScene(pool.size(), request.modelsPerScene, request.seed, index);
+    const SceneDraw draw = drawScene(pool.size(), request.modelsPerScene, request.seed, index);
     for (const std::size_t m : draw.models) scene.models.push_back(pool[m]);
     poseSeed = draw.poseSeed;
   }
-  PlaceModels(scene.models, poseSeed, request.spacing);
-  scene.mesh = ComposeScene(scene.models);
+  placeModels(scene.models, poseSeed, request.spacing);
+  scene.mesh = composeScene(scene.models);
   const long long points = scene.mesh->GetNumberOfPoints();
   if (request.hasView) {
     vtkSmartPointer<vtkPolyData> visible;
-    const std::string problem = VisibleSurface(scene.mesh, request.view, RunThreadCount(), visible);
+    const std::string problem = visibleSurface(scene.mesh, request.view, RunThreadCount(), visible);
     if (!problem.empty()) return fail(scene.name + ": " + problem);
     scene.mesh = visible;
   }
@@ -244,14 +244,14 @@ bool writeScene(const std::string& directory, const ComposedScene& scene) {
   }
   const std::string scenePath = data + "scenes/" + scene.name + "_0.ply";
   const std::string configPath = directory + "/" + scene.configFile;
-  return written(WritePlyAtomically(scene.mesh, scenePath), scenePath) &&
+  return written(writePlyAtomically(scene.mesh, scenePath), scenePath) &&
          written(writeTextFile(configPath, testConfigurationText(scene)), configPath);
 }
 
 // Removes what an earlier composition wrote in `directory`, so that none of its noisy scenes or
 // keypoint files is taken for the new composition's; false after a message.
 bool removeEarlierComposition(const std::string& directory) {
-  const std::vector<std::string> files = EarlierCompositionFiles(directory);
+  const std::vector<std::string> files = earlierCompositionFiles(directory);
   for (const std::string& file : files) {
     std::error_code error;
     if (!std::filesystem::remove(file, error) && error)
@@ -266,7 +266,7 @@ bool removeEarlierComposition(const std::string& directory) {
 
 }  // namespace
 
-int RunSceneCommand(int argc, char** argv) {
+int runSceneCommand(int argc, char** argv) {
   const Cli::CommandLine commandLine{
       kTool,
       "Usage: ardentis-prepare scene -o DIR --model MESH... [--scenes N [--models-per-scene K]]\n"
@@ -284,7 +284,7 @@ int RunSceneCommand(int argc, char** argv) {
   if (request.force && !removeEarlierComposition(request.directory)) return Cli::kCannotWrite;
   for (const PlacedModel& model : pool) {
     const std::string path = request.directory + "/data/models/" + model.name + "_0.ply";
-    if (!written(WritePlyAtomically(model.mesh, path), path)) return Cli::kCannotWrite;
+    if (!written(writePlyAtomically(model.mesh, path), path)) return Cli::kCannotWrite;
   }
   // One scene at a time: a dataset of large scans need not fit in memory at once.
   for (int index = 1; index <= std::max(request.scenes, 1); ++index) {

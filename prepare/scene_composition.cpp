@@ -18,12 +18,12 @@ namespace {
 
 const double kPi = 3.14159265358979323846;
 
-double Uniform(std::mt19937_64& bits) {
+double uniform(std::mt19937_64& bits) {
   return static_cast<double>(bits() >> 11) / 9007199254740992.0;  // [0, 1), 53 bits
 }
 
-void UniformRotation(std::mt19937_64& bits, float rotation[9]) {
-  const double u1 = Uniform(bits), u2 = Uniform(bits), u3 = Uniform(bits);
+void uniformRotation(std::mt19937_64& bits, float rotation[9]) {
+  const double u1 = uniform(bits), u2 = uniform(bits), u3 = uniform(bits);
   const double a = std::sqrt(1.0 - u1), b = std::sqrt(u1);
   const double x = a * std::sin(2 * kPi * u2), y = a * std::cos(2 * kPi * u2);
   const double z = b * std::sin(2 * kPi * u3), w = b * std::cos(2 * kPi * u3);
@@ -34,7 +34,7 @@ void UniformRotation(std::mt19937_64& bits, float rotation[9]) {
 }
 
 // The model's points as packed floats, rotated by the evaluator's own routine.
-std::vector<float> RotatedPoints(const PlacedModel& model) {
+std::vector<float> rotatedPoints(const PlacedModel& model) {
   const vtkIdType n = model.mesh->GetNumberOfPoints();
   std::vector<float> points(static_cast<size_t>(3 * n));
   for (vtkIdType i = 0; i < n; ++i) {
@@ -47,7 +47,7 @@ std::vector<float> RotatedPoints(const PlacedModel& model) {
 }
 
 // Bounding sphere of packed points: centre of the bounding box, farthest point's distance.
-void BoundingSphere(const std::vector<float>& points, double centre[3], double& radius) {
+void boundingSphere(const std::vector<float>& points, double centre[3], double& radius) {
   double low[3], high[3];
   std::fill(low, low + 3, std::numeric_limits<double>::max());
   std::fill(high, high + 3, std::numeric_limits<double>::lowest());
@@ -66,13 +66,13 @@ void BoundingSphere(const std::vector<float>& points, double centre[3], double& 
 
 }  // namespace
 
-void PlaceModels(std::vector<PlacedModel>& models, std::uint64_t seed, double spacing) {
+void placeModels(std::vector<PlacedModel>& models, std::uint64_t seed, double spacing) {
   std::mt19937_64 bits(seed);
   double previousEdge = 0.0;  // x where the previous sphere ends
   for (size_t m = 0; m < models.size(); ++m) {
-    UniformRotation(bits, models[m].rotation);
+    uniformRotation(bits, models[m].rotation);
     double centre[3], radius = 0.0;
-    BoundingSphere(RotatedPoints(models[m]), centre, radius);
+    boundingSphere(rotatedPoints(models[m]), centre, radius);
     const double x = m == 0 ? 0.0 : previousEdge + spacing + radius;
     const double target[3] = {x, 0.0, 0.0};
     for (int k = 0; k < 3; ++k)
@@ -81,7 +81,7 @@ void PlaceModels(std::vector<PlacedModel>& models, std::uint64_t seed, double sp
   }
 }
 
-SceneDraw DrawScene(std::size_t poolSize, std::size_t count, std::uint64_t seed,
+SceneDraw drawScene(std::size_t poolSize, std::size_t count, std::uint64_t seed,
                     std::uint64_t scene) {
   std::seed_seq sequence{std::uint32_t(seed), std::uint32_t(seed >> 32), std::uint32_t(scene)};
   std::mt19937_64 bits(sequence);
@@ -102,13 +102,13 @@ SceneDraw DrawScene(std::size_t poolSize, std::size_t count, std::uint64_t seed,
   return draw;
 }
 
-vtkSmartPointer<vtkPolyData> ComposeScene(const std::vector<PlacedModel>& models) {
+vtkSmartPointer<vtkPolyData> composeScene(const std::vector<PlacedModel>& models) {
   auto coordinates = vtkSmartPointer<vtkFloatArray>::New();
   coordinates->SetNumberOfComponents(3);
   auto polygons = vtkSmartPointer<vtkCellArray>::New();
   vtkIdType offset = 0;
   for (const PlacedModel& model : models) {
-    std::vector<float> points = RotatedPoints(model);
+    std::vector<float> points = rotatedPoints(model);
     const int n = static_cast<int>(points.size() / 3);
     Core::Impl::Translate(points.data(), n, model.translation);
     for (int i = 0; i < n; ++i)

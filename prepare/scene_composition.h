@@ -28,7 +28,7 @@ struct PlacedModel {
 };
 
 // Draws the rotation and sets the translation of every model, in order (see above).
-void PlaceModels(std::vector<PlacedModel>& models, std::uint64_t seed, double spacing);
+void placeModels(std::vector<PlacedModel>& models, std::uint64_t seed, double spacing);
 
 // A scene of a dataset: which `count` of the `poolSize` models it holds (indices in increasing
 // order, drawn without replacement) and the seed of their poses, both drawn from
@@ -38,12 +38,12 @@ struct SceneDraw {
   std::vector<std::size_t> models;
   std::uint64_t poseSeed = 0;
 };
-SceneDraw DrawScene(std::size_t poolSize, std::size_t count, std::uint64_t seed,
+SceneDraw drawScene(std::size_t poolSize, std::size_t count, std::uint64_t seed,
                     std::uint64_t scene);
 
 // New mesh: every model's points mapped by its pose exactly as the evaluator maps them (float
 // R * p, then + t), model after model, with their polygons. No point data.
-vtkSmartPointer<vtkPolyData> ComposeScene(const std::vector<PlacedModel>& models);
+vtkSmartPointer<vtkPolyData> composeScene(const std::vector<PlacedModel>& models);
 
 }  // namespace Prepare
 }  // namespace Ostrel

@@ -11,7 +11,7 @@ namespace Prepare {
 namespace {
 
 // Polygons whose vertices are all visible.
-std::vector<bool> KeptPolygons(vtkPolyData* mesh, const std::vector<std::uint8_t>& visible) {
+std::vector<bool> keptPolygons(vtkPolyData* mesh, const std::vector<std::uint8_t>& visible) {
   std::vector<bool> kept;
   auto ids = vtkSmartPointer<vtkIdList>::New();
   vtkCellArray* cells = mesh->GetPolys();
@@ -25,9 +25,9 @@ std::vector<bool> KeptPolygons(vtkPolyData* mesh, const std::vector<std::uint8_t
 
 }  // namespace
 
-vtkSmartPointer<vtkPolyData> VisiblePolygons(vtkPolyData* mesh,
+vtkSmartPointer<vtkPolyData> visiblePolygons(vtkPolyData* mesh,
                                              const std::vector<std::uint8_t>& visible) {
-  const std::vector<bool> kept = KeptPolygons(mesh, visible);
+  const std::vector<bool> kept = keptPolygons(mesh, visible);
   vtkCellArray* cells = mesh->GetPolys();
   auto ids = vtkSmartPointer<vtkIdList>::New();
   std::vector<vtkIdType> newId(static_cast<size_t>(mesh->GetNumberOfPoints()), -1);
@@ -55,11 +55,11 @@ vtkSmartPointer<vtkPolyData> VisiblePolygons(vtkPolyData* mesh,
   return surface;
 }
 
-std::string VisibleSurface(vtkPolyData* mesh, const double viewpoint[3], int threads,
+std::string visibleSurface(vtkPolyData* mesh, const double viewpoint[3], int threads,
                            vtkSmartPointer<vtkPolyData>& surface) {
   std::vector<std::uint8_t> visible;
-  const std::string problem = VisibleVertices(mesh, viewpoint, threads, visible);
-  if (problem.empty()) surface = VisiblePolygons(mesh, visible);
+  const std::string problem = visibleVertices(mesh, viewpoint, threads, visible);
+  if (problem.empty()) surface = visiblePolygons(mesh, visible);
   return problem;
 }
 

@@ -29,7 +29,7 @@ struct RayMesh {
   std::vector<vtkIdType> polygonPoints;
 };
 
-bool PolygonHasPoint(const RayMesh& rays, vtkIdType polygon, vtkIdType point) {
+bool polygonHasPoint(const RayMesh& rays, vtkIdType polygon, vtkIdType point) {
   const auto first = rays.polygonPoints.begin() + rays.polygonStart[polygon];
   const auto last = rays.polygonPoints.begin() + rays.polygonStart[polygon + 1];
   return std::find(first, last, point) != last;
@@ -37,7 +37,7 @@ bool PolygonHasPoint(const RayMesh& rays, vtkIdType polygon, vtkIdType point) {
 
 // Appends the triangles of a polygon of `n` > 3 points by ear cutting (concave polygons too),
 // or as a fan when that fails, which happens for degenerate polygons only.
-void AddPolygonTriangles(vtkPoints* points, vtkIdType n, const vtkIdType* ids, vtkPolygon* polygon,
+void addPolygonTriangles(vtkPoints* points, vtkIdType n, const vtkIdType* ids, vtkPolygon* polygon,
                          vtkIdList* corners, std::vector<unsigned>& triangles) {
   polygon->Initialize(static_cast<int>(n), ids, points);
   if (polygon->Triangulate(corners) != 0) {
@@ -52,7 +52,7 @@ void AddPolygonTriangles(vtkPoints* points, vtkIdType n, const vtkIdType* ids, v
 }
 
 // False when a polygon names a point the mesh does not have.
-bool AddPolygons(vtkPolyData* mesh, RayMesh& rays) {
+bool addPolygons(vtkPolyData* mesh, RayMesh& rays) {
   auto polygon = vtkSmartPointer<vtkPolygon>::New();
   auto corners = vtkSmartPointer<vtkIdList>::New();
   vtkCellArray* cells = mesh->GetPolys();
@@ -67,7 +67,7 @@ bool AddPolygons(vtkPolyData* mesh, RayMesh& rays) {
     if (n == 3) {
       for (int k = 0; k < 3; ++k) rays.triangles.push_back(static_cast<unsigned>(ids[k]));
     } else if (n > 3) {
-      AddPolygonTriangles(mesh->GetPoints(), n, ids, polygon, corners, rays.triangles);
+      addPolygonTriangles(mesh->GetPoints(), n, ids, polygon, corners, rays.triangles);
     }
     const vtkIdType index = static_cast<vtkIdType>(rays.polygonStart.size()) - 1;
     rays.polygonOf.insert(rays.polygonOf.end(), (rays.triangles.size() - before) / 3, index);
@@ -78,7 +78,7 @@ bool AddPolygons(vtkPolyData* mesh, RayMesh& rays) {
 }
 
 // False when a polygon names a point the mesh does not have.
-bool MakeRayMesh(vtkPolyData* mesh, RayMesh& rays) {
+bool makeRayMesh(vtkPolyData* mesh, RayMesh& rays) {
   const vtkIdType n = mesh->GetNumberOfPoints();
   rays.points.resize(static_cast<size_t>(3 * n + 1));
   for (vtkIdType i = 0; i < n; ++i) {
@@ -87,7 +87,7 @@ bool MakeRayMesh(vtkPolyData* mesh, RayMesh& rays) {
     for (int k = 0; k < 3; ++k)
       rays.points[static_cast<size_t>(3 * i + k)] = static_cast<float>(p[k]);
   }
-  return mesh->GetPolys() == nullptr || AddPolygons(mesh, rays);
+  return mesh->GetPolys() == nullptr || addPolygons(mesh, rays);
 }
 
 // A ray's Embree context followed by what its filter needs: Embree hands the filter a pointer
@@ -99,12 +99,12 @@ struct VertexRay {
 };
 
 // Occlusion filter: hits on the polygons of the ray's own vertex do not count.
-void SkipOwnPolygons(const RTCFilterFunctionNArguments* args) {
+void skipOwnPolygons(const RTCFilterFunctionNArguments* args) {
   const auto* ray = reinterpret_cast<const VertexRay*>(args->context);
   for (unsigned k = 0; k < args->N; ++k) {
     if (args->valid[k] == 0) continue;
     const unsigned triangle = RTCHitN_primID(args->hit, args->N, k);
-    if (PolygonHasPoint(*ray->rays, ray->rays->polygonOf[triangle], ray->vertex))
+    if (polygonHasPoint(*ray->rays, ray->rays->polygonOf[triangle], ray->vertex))
       args->valid[k] = 0;
   }
 }
@@ -118,7 +118,7 @@ struct SceneRelease {
 using Device = std::unique_ptr<RTCDeviceTy, DeviceRelease>;
 using Scene = std::unique_ptr<RTCSceneTy, SceneRelease>;
 
-std::string ErrorText(RTCError error) {
+std::string errorText(RTCError error) {
   switch (error) {
     case RTC_ERROR_OUT_OF_MEMORY:
       return "out of memory";
@@ -130,7 +130,7 @@ std::string ErrorText(RTCError error) {
 }
 
 // Embree's index of the triangles, with the own-polygon filter; null after setting `problem`.
-Scene MakeScene(RTCDevice device, const RayMesh& rays, std::string& problem) {
+Scene makeScene(RTCDevice device, const RayMesh& rays, std::string& problem) {
   Scene scene(rtcNewScene(device));
   // Robust traversal: no shortcut that may let a ray slip between two triangles sharing an edge.
   if (scene) rtcSetSceneFlags(scene.get(), RTC_SCENE_FLAG_ROBUST);
@@ -141,7 +141,7 @@ Scene MakeScene(RTCDevice device, const RayMesh& rays, std::string& problem) {
     rtcSetSharedGeometryBuffer(geometry, RTC_BUFFER_TYPE_INDEX, 0, RTC_FORMAT_UINT3,
                                rays.triangles.data(), 0, 3 * sizeof(unsigned),
                                rays.triangles.size() / 3);
-    rtcSetGeometryOccludedFilterFunction(geometry, SkipOwnPolygons);
+    rtcSetGeometryOccludedFilterFunction(geometry, skipOwnPolygons);
     rtcCommitGeometry(geometry);
     rtcAttachGeometry(scene.get(), geometry);
     rtcReleaseGeometry(geometry);
@@ -149,7 +149,7 @@ Scene MakeScene(RTCDevice device, const RayMesh& rays, std::string& problem) {
   if (scene) rtcCommitScene(scene.get());
   const RTCError error = rtcGetDeviceError(device);
   if (!scene || error != RTC_ERROR_NONE) {
-    problem = "Embree cannot index the mesh's polygons: " + ErrorText(error);
+    problem = "Embree cannot index the mesh's polygons: " + errorText(error);
     return nullptr;
   }
   return scene;
@@ -157,7 +157,7 @@ Scene MakeScene(RTCDevice device, const RayMesh& rays, std::string& problem) {
 
 // True when nothing but the vertex's own polygons lies on the ray from `origin` to the vertex,
 // up to kRayEndTolerance of its length before it.
-bool SeesVertex(RTCScene scene, const float origin[3], VertexRay& query) {
+bool seesVertex(RTCScene scene, const float origin[3], VertexRay& query) {
   const float* vertex = &query.rays->points[static_cast<size_t>(3 * query.vertex)];
   RTCRay ray;
   ray.org_x = origin[0];
@@ -179,7 +179,7 @@ bool SeesVertex(RTCScene scene, const float origin[3], VertexRay& query) {
 
 // Runs work(begin, end) over blocks of [0, n) on `threads` threads (fewer when the system
 // refuses more), the calling thread among them.
-void ForBlocks(vtkIdType n, int threads, const std::function<void(vtkIdType, vtkIdType)>& work) {
+void forBlocks(vtkIdType n, int threads, const std::function<void(vtkIdType, vtkIdType)>& work) {
   constexpr vtkIdType kBlock = 1024;  // small enough to even out slow and fast regions
   std::atomic<vtkIdType> next{0};
   const auto worker = [&] {
@@ -198,31 +198,31 @@ void ForBlocks(vtkIdType n, int threads, const std::function<void(vtkIdType, vtk
 
 }  // namespace
 
-std::string VisibleVertices(vtkPolyData* mesh, const double viewpoint[3], int threads,
+std::string visibleVertices(vtkPolyData* mesh, const double viewpoint[3], int threads,
                             std::vector<std::uint8_t>& visible) {
   visible.clear();
   const vtkIdType n = mesh->GetNumberOfPoints();
   if (n >= std::numeric_limits<unsigned>::max())
     return "the mesh has more points than visibility handles (2^32 - 1)";
   RayMesh rays;
-  if (!MakeRayMesh(mesh, rays)) return "a polygon names a point the mesh does not have";
+  if (!makeRayMesh(mesh, rays)) return "a polygon names a point the mesh does not have";
   if (rays.triangles.size() / 3 >= std::numeric_limits<unsigned>::max())
     return "the mesh has more triangles than visibility handles (2^32 - 1)";
   const std::string config = "threads=" + std::to_string(std::max(1, threads));
   Device device(rtcNewDevice(config.c_str()));
-  if (!device) return "Embree cannot start: " + ErrorText(rtcGetDeviceError(nullptr));
+  if (!device) return "Embree cannot start: " + errorText(rtcGetDeviceError(nullptr));
   std::string problem;
-  const Scene scene = MakeScene(device.get(), rays, problem);
+  const Scene scene = makeScene(device.get(), rays, problem);
   if (!scene) return problem;
   const float origin[3] = {static_cast<float>(viewpoint[0]), static_cast<float>(viewpoint[1]),
                            static_cast<float>(viewpoint[2])};
   std::vector<std::uint8_t> result(static_cast<size_t>(n));
-  ForBlocks(n, std::max(1, threads), [&](vtkIdType begin, vtkIdType end) {
+  forBlocks(n, std::max(1, threads), [&](vtkIdType begin, vtkIdType end) {
     VertexRay query;
     rtcInitIntersectContext(&query.context);
     query.rays = &rays;
     for (query.vertex = begin; query.vertex < end; ++query.vertex)
-      result[static_cast<size_t>(query.vertex)] = SeesVertex(scene.get(), origin, query) ? 1 : 0;
+      result[static_cast<size_t>(query.vertex)] = seesVertex(scene.get(), origin, query) ? 1 : 0;
   });
   visible.swap(result);
   return "";

@@ -41,12 +41,12 @@ constexpr float kRayEndTolerance = 1e-5f;
 // Returns "" on success, else the problem (Embree could not start or build its index; the mesh
 // has more points than 32-bit ids hold or a polygon naming a point it does not have), `visible`
 // then being left empty.
-std::string VisibleVertices(vtkPolyData* mesh, const double viewpoint[3], int threads,
+std::string visibleVertices(vtkPolyData* mesh, const double viewpoint[3], int threads,
                             std::vector<std::uint8_t>& visible);
 
 // The same by VTK's cell locator on one thread (see above); slower by an order of magnitude or
 // two. Kept as the tests' reference.
-std::vector<std::uint8_t> VisibleVerticesByCellLocator(vtkPolyData* mesh,
+std::vector<std::uint8_t> visibleVerticesByCellLocator(vtkPolyData* mesh,
                                                        const double viewpoint[3]);
 
 }  // namespace Prepare

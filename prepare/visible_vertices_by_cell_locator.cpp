@@ -11,14 +11,14 @@ namespace Ostrel {
 namespace Prepare {
 namespace {
 
-bool CellHasPoint(vtkPolyData* mesh, vtkIdType cell, vtkIdType point, vtkIdList* ids) {
+bool cellHasPoint(vtkPolyData* mesh, vtkIdType cell, vtkIdType point, vtkIdList* ids) {
   mesh->GetCellPoints(cell, ids);
   return ids->IsId(point) >= 0;
 }
 
 }  // namespace
 
-std::vector<std::uint8_t> VisibleVerticesByCellLocator(vtkPolyData* mesh,
+std::vector<std::uint8_t> visibleVerticesByCellLocator(vtkPolyData* mesh,
                                                        const double viewpoint[3]) {
   auto locator = vtkSmartPointer<vtkStaticCellLocator>::New();
   locator->SetDataSet(mesh);
@@ -40,7 +40,7 @@ std::vector<std::uint8_t> VisibleVerticesByCellLocator(vtkPolyData* mesh,
     const bool blocked = !onViewpoint &&
                          locator->IntersectWithLine(viewpoint, vertex, 0.0, t, hit, pcoords, subId,
                                                     hitCell, cell) != 0 &&
-                         t < 1.0 - 1e-10 && !CellHasPoint(mesh, hitCell, i, ids);
+                         t < 1.0 - 1e-10 && !cellHasPoint(mesh, hitCell, i, ids);
     visible[static_cast<size_t>(i)] = blocked ? 0 : 1;
   }
   return visible;

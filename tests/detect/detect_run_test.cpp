@@ -14,7 +14,7 @@
 
 using ardentis_test::ProcessResult;
 using ardentis_test::readFile;
-using Ostrel::Prepare::WritePlyAtomically;
+using Ostrel::Prepare::writePlyAtomically;
 
 namespace {
 
@@ -27,7 +27,7 @@ class DetectRun : public ::testing::Test {
     for (int m = 0; m < 2; ++m) {
       const std::string name = m ? "slab" : "box", id = std::to_string(m);
       auto model = ardentis_detect_test::BoxMesh({40 - 10 * m, 32 - 6 * m, 24 - 4 * m}, {}, 0.1);
-      ASSERT_EQ(WritePlyAtomically(model, dir.file("data/models/" + name + "_0.ply")), "");
+      ASSERT_EQ(writePlyAtomically(model, dir.file("data/models/" + name + "_0.ply")), "");
       const std::string shift = std::to_string(100 * m);
       dir.write("data/gt/" + name + ".txt",
                 "0 -1 0 " + shift + "\n1 0 0 " + shift + "\n0 0 1 " + shift + "\n");
@@ -40,7 +40,7 @@ class DetectRun : public ::testing::Test {
       scene->AddInputData(model);
     }
     scene->Update();
-    ASSERT_EQ(WritePlyAtomically(scene->GetOutput(), dir.file("data/scenes/scene_0.ply")), "");
+    ASSERT_EQ(writePlyAtomically(scene->GetOutput(), dir.file("data/scenes/scene_0.ply")), "");
     dir.write("test.ini", ini);
   }
 

@@ -179,7 +179,7 @@ TEST(NoiseCommand, WritesEachLevelUnderTheEvaluatorsNameDeterministically) {
 TEST(SceneComposition, RotationsAreUniform) {
   std::vector<Ostrel::Prepare::PlacedModel> models(3000);
   for (auto& model : models) model.mesh = Sphere(4, 1.0);
-  Ostrel::Prepare::PlaceModels(models, 9, 0.5);
+  Ostrel::Prepare::placeModels(models, 9, 0.5);
   for (int r = 0; r < 3; ++r) {
     double sum = 0, squares = 0;
     for (const auto& model : models) {

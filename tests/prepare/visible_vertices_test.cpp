@@ -117,7 +117,7 @@ Mesh Placed(std::vector<PlacedModel> models, const std::vector<Vec>& at) {
   for (size_t m = 0; m < models.size(); ++m) {
     for (int k = 0; k < 3; ++k) models[m].translation[k] = static_cast<float>(at[m][k]);
   }
-  return Ostrel::Prepare::ComposeScene(models);
+  return Ostrel::Prepare::composeScene(models);
 }
 
 // Spheres, boxes and cubes one behind the other along z and x.
@@ -140,8 +140,8 @@ Mesh Occluders() {
 Mesh Composed() {
   std::vector<PlacedModel> models = {
       {"ball", Sphere(60, 1.0)}, {"torus", Torus()}, {"cone", Cone()}, {"box", Box(16, 2.0)}};
-  Ostrel::Prepare::PlaceModels(models, 5, 0.0);
-  return Ostrel::Prepare::ComposeScene(models);
+  Ostrel::Prepare::placeModels(models, 5, 0.0);
+  return Ostrel::Prepare::composeScene(models);
 }
 
 // A range scan's surface: a rough, wavy height field on a jittered grid with random diagonals,
@@ -278,7 +278,7 @@ double Distance(const Vec& a, const Vec& b) {
 
 Flags ByEmbree(vtkPolyData* mesh, const Vec& viewpoint, int threads) {
   Flags visible;
-  EXPECT_EQ(Ostrel::Prepare::VisibleVertices(mesh, viewpoint.data(), threads, visible), "");
+  EXPECT_EQ(Ostrel::Prepare::visibleVertices(mesh, viewpoint.data(), threads, visible), "");
   return visible;
 }
 
@@ -286,7 +286,7 @@ Flags ByEmbree(vtkPolyData* mesh, const Vec& viewpoint, int threads) {
 // change of answer; the brute force agrees with Embree on sampled vertices whose answer is clear.
 void ExpectRoadsAgree(vtkPolyData* mesh, const Vec& viewpoint, const std::string& name) {
   const Flags embree = ByEmbree(mesh, viewpoint, 2);
-  const Flags vtk = Ostrel::Prepare::VisibleVerticesByCellLocator(mesh, viewpoint.data());
+  const Flags vtk = Ostrel::Prepare::visibleVerticesByCellLocator(mesh, viewpoint.data());
   ASSERT_EQ(embree.size(), vtk.size());
   const std::vector<Triangle> triangles = FanTriangles(mesh);
   const vtkIdType n = mesh->GetNumberOfPoints();
@@ -347,8 +347,8 @@ TEST(VisibleVertices, ThreadCountDoesNotChangeTheAnswer) {
     const Flags one = ByEmbree(scene, viewpoint, 1);
     for (const int threads : {2, 3, 8}) EXPECT_EQ(ByEmbree(scene, viewpoint, threads), one);
     Mesh single, several;
-    ASSERT_EQ(Ostrel::Prepare::VisibleSurface(scene, viewpoint.data(), 1, single), "");
-    ASSERT_EQ(Ostrel::Prepare::VisibleSurface(scene, viewpoint.data(), 4, several), "");
+    ASSERT_EQ(Ostrel::Prepare::visibleSurface(scene, viewpoint.data(), 1, single), "");
+    ASSERT_EQ(Ostrel::Prepare::visibleSurface(scene, viewpoint.data(), 4, several), "");
     ASSERT_EQ(single->GetNumberOfPoints(), several->GetNumberOfPoints());
     for (vtkIdType i = 0; i < single->GetNumberOfPoints(); ++i)
       ASSERT_EQ(PointOf(single, i), PointOf(several, i));
@@ -420,7 +420,7 @@ TEST(VisibleVertices, EdgesOfTheRule) {
     const Mesh mesh = FromParts(points, polys);
     EXPECT_EQ(ByEmbree(mesh, c.viewpoint, 2)[0], c.visible ? 1 : 0) << c.name;
     const bool reference =
-        Ostrel::Prepare::VisibleVerticesByCellLocator(mesh, c.viewpoint.data())[0] != 0;
+        Ostrel::Prepare::visibleVerticesByCellLocator(mesh, c.viewpoint.data())[0] != 0;
     EXPECT_EQ(reference == c.visible, c.referenceAgrees) << c.name;
   }
 }
@@ -431,11 +431,11 @@ TEST(VisibleVertices, MeshesWithoutPolygonsOrWithBadPointIds) {
   EXPECT_EQ(all, (Flags{1, 1}));
   EXPECT_TRUE(ByEmbree(FromParts({}, {}), {0, 0, 10}, 3).empty());
   Mesh surface;
-  ASSERT_EQ(Ostrel::Prepare::VisibleSurface(FromParts({}, {}), viewpoint, 2, surface), "");
+  ASSERT_EQ(Ostrel::Prepare::visibleSurface(FromParts({}, {}), viewpoint, 2, surface), "");
   EXPECT_EQ(surface->GetNumberOfPoints(), 0);
   Flags visible = {1};
   EXPECT_EQ(
-      Ostrel::Prepare::VisibleVertices(FromParts({{0, 0, 0}}, {{0, 1, 2}}), viewpoint, 2, visible),
+      Ostrel::Prepare::visibleVertices(FromParts({{0, 0, 0}}, {{0, 1, 2}}), viewpoint, 2, visible),
       "a polygon names a point the mesh does not have");
   EXPECT_TRUE(visible.empty());
 }
