@@ -33,7 +33,7 @@ int runEvaluation(int argc, char** argv) {
   extractSceneKeypoints(*run.tester, run.scene);
 
   RepeatabilityResults results(run.models.size());
-  evaluateRepeatability(run.models, run.scene, radii, results, run.sceneLocator.get());
+  evaluateRepeatability(run.models, run.scene, radii, results, run.sceneGrid.get());
   writeResultsTable(*run.tester, vm, run.models, run.scene, results);
   std::fflush(stdout);
   return 0;

@@ -29,7 +29,8 @@ RunRecords::~RunRecords() {
 int loadRunRecords(po::variables_map& vm, RunRecords& run) {
   const std::string scenePath = plyScenePath(vm);
   if (RunThreadCount() > 1 && !scenePath.empty())
-    run.scenePrefetch = std::make_unique<ScenePrefetch>(scenePath);
+    run.scenePrefetch =
+        std::make_unique<ScenePrefetch>(scenePath, vm["repeatabilityTh"].as<double>());
   std::printf("Loading models...\n");
   if (!loadModelsAndGroundTruth(vm, run.models, run.scenePrefetch.get())) return -2;
   if (!loadScene(vm, run.scene, run.scenePrefetch.get())) {
@@ -73,7 +74,7 @@ void extractModelKeypoints(IDetectorTester& tester, std::vector<TestModel>& mode
   std::printf("done.\n\n");
 }
 
-// The scene mesh the prefetch read and cleaned, with its resolution as read and its locator;
+// The scene mesh the prefetch read and cleaned, with its resolution as read and its grid;
 // false (the run's own scene left as it is) when it read none or the run loaded the scene itself.
 bool takePrefetchedScene(RunRecords& run, double& resolutionAsRead) {
   const std::unique_ptr<ScenePrefetch> prefetch = std::move(run.scenePrefetch);
@@ -82,7 +83,7 @@ bool takePrefetchedScene(RunRecords& run, double& resolutionAsRead) {
   if (mesh == nullptr) return false;
   run.scene.mesh = mesh;
   resolutionAsRead = prefetch->resolutionAsRead();
-  run.sceneLocator = prefetch->takeLocator();
+  run.sceneGrid = prefetch->takeGrid();
   return true;
 }
 
@@ -96,7 +97,7 @@ void prepareScene(po::variables_map& vm, RunRecords& run, RepeatabilityRadii& ra
   run.scene.noiseSigma = vm["sigmaSceneNoise"].as<double>();
   if (radii.decimationLevel > 0) {
     if (cleaned) {  // decimation works on the mesh as read: read it again (silently, as before)
-      run.sceneLocator.reset();
+      run.sceneGrid.reset();
       run.scene.mesh->Delete();
       run.scene.mesh = Ostrel::Core::Impl::LoadPolyData(run.scene.meshPath.c_str());
       cleaned = false;

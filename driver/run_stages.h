@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "core/kd_tree.h"
+#include "core/point_grid.h"
 #include "driver/repeatability.h"
 #include "driver/scene_prefetch.h"
 #include "testers/detector_tester.h"
@@ -15,14 +15,14 @@
 
 // The records of one run. Meshes and keypoint arrays are not owned by their TestModel, so the
 // records release them, tester first, on every way out of the run. With more than one thread,
-// the scene is read, measured, cleaned and given its locator by `scenePrefetch` meanwhile; its
-// mesh reaches `scene` in prepareScene.
+// the scene is read, measured, cleaned and given its point grid by `scenePrefetch` meanwhile;
+// its mesh reaches `scene` in prepareScene.
 struct RunRecords {
   std::vector<TestModel> models;
   TestModel scene;
   std::unique_ptr<IDetectorTester> tester;
   std::unique_ptr<ScenePrefetch> scenePrefetch;
-  std::unique_ptr<Ostrel::Core::Impl::KdTree> sceneLocator;  // over the cleaned scene, or null
+  std::unique_ptr<Ostrel::Core::Impl::PointGrid> sceneGrid;  // over the cleaned scene, or null
 
   RunRecords() = default;
   RunRecords(const RunRecords&) = delete;
@@ -52,7 +52,7 @@ void extractModelKeypoints(IDetectorTester& tester, std::vector<TestModel>& mode
 
 // Prints the scene's mesh resolution, takes the threshold and the scene noise from `vm`,
 // decimates the scene when the models were, and cleans it in place (or takes the mesh and
-// locator the prefetch made, the same).
+// point grid the prefetch made, the same).
 void prepareScene(boost::program_options::variables_map& vm, RunRecords& run,
                   RepeatabilityRadii& radii);
 

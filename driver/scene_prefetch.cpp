@@ -6,7 +6,8 @@
 #include "core/io/load_poly_data.h"
 #include "core/mesh_resolution.h"
 
-ScenePrefetch::ScenePrefetch(const std::string& path) : path_(path) {
+ScenePrefetch::ScenePrefetch(const std::string& path, double repeatabilityTh)
+    : path_(path), repeatabilityTh_(repeatabilityTh) {
   // VTK registers its object factories on the first New(); that must not race the thread's.
   vtkSmartPointer<vtkPolyData>::New();
   thread_ = std::thread(&ScenePrefetch::work, this);
@@ -27,7 +28,7 @@ void ScenePrefetch::work() {
   resolution_ = Ostrel::Core::Impl::compute_mesh_resolution(mesh_);
   Ostrel::Core::Impl::CleanPolyData(mesh_, true, 0.0, true);
   if (mesh_->GetNumberOfPoints() > 0)
-    locator_ = std::make_unique<Ostrel::Core::Impl::KdTree>(mesh_.Get());
+    grid_ = std::make_unique<Ostrel::Core::Impl::PointGrid>(mesh_, repeatabilityTh_ * resolution_);
 }
 
 long ScenePrefetch::waitForReading() {
