@@ -141,8 +141,9 @@ TEST(PointGrid, VerdictsMatchVtkAndBruteForce) {
             << "), squared radius " << radius << ", nearest " << nearest;
         // Outside the points' box VTK ranks candidates in single precision (its N-nearest
         // search), so there its verdict can differ within float rounding of the nearest distance.
-        if (Inside(mesh, query) || std::fabs(radius - nearest) > 1e-6 * nearest)
+        if (Inside(mesh, query) || std::fabs(radius - nearest) > 1e-6 * nearest) {
           ASSERT_EQ(VtkVerdict(tree, mesh, query, radius), expected) << "query " << q / 3;
+        }
         near += expected;
       }
     }
