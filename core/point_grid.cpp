@@ -142,12 +142,12 @@ void PointGrid::ReadPoint(std::size_t id, double xyz[3]) const {
 }
 
 std::size_t PointGrid::AxisCell(double coordinate, int axis) const {
-  // Subtraction, multiplication by a positive number, floor and clamping are all monotone, so
-  // a coordinate below another never lands in a later cell.
-  const double cell = std::floor((coordinate - min_[axis]) * inverseCellSize_);
+  // Subtraction, multiplication by a positive number, rounding down and clamping are all
+  // monotone, so a coordinate below another never lands in a later cell. (Above 0 the
+  // conversion rounds down, without a call to floor.)
+  const double cell = (coordinate - min_[axis]) * inverseCellSize_;
   if (!(cell > 0)) return 0;
-  const double last = double(dims_[axis] - 1);
-  return cell < last ? std::size_t(cell) : dims_[axis] - 1;
+  return cell < double(dims_[axis] - 1) ? std::size_t(cell) : dims_[axis] - 1;
 }
 
 bool PointGrid::RowHasNearPoint(std::size_t first, std::size_t last, const float query[3],
@@ -166,14 +166,18 @@ bool PointGrid::NearestWithin(const float query[3], double squaredRadius) const 
   if (!(squaredRadius < std::numeric_limits<double>::infinity())) return true;
   if (squaredRadius < 0) return false;
   if (ids_.empty()) return RowHasNearPoint(0, pointCount_, query, squaredRadius);
-  std::size_t from[3], to[3];
+  std::size_t from[3], to[3], own[3];
   for (int a = 0; a < 3; ++a) {
     const double reach = Reach(squaredRadius, query[a]);
     const double low = double(query[a]) - reach, high = double(query[a]) + reach;
     if (low > max_[a] || high < min_[a]) return false;
     from[a] = AxisCell(low, a);
     to[a] = AxisCell(high, a);
+    own[a] = AxisCell(query[a], a);
   }
+  // The query's own cell first: a point near enough is most often there.
+  const std::size_t cell = (own[2] * dims_[1] + own[1]) * dims_[0] + own[0];
+  if (RowHasNearPoint(cellStart_[cell], cellStart_[cell + 1], query, squaredRadius)) return true;
   // The cells of one row (fixed y and z) hold consecutive ids_ entries: one range per row.
   for (std::size_t z = from[2]; z <= to[2]; ++z) {
     for (std::size_t y = from[1]; y <= to[1]; ++y) {
