@@ -349,7 +349,14 @@ void SplitCollapsed(vtkPolyData* mesh, const Numbering& numbering, const Collaps
     }
     if (count > 1 && merged[0] == merged[count - 1]) --count;
     if (count == end - begin) {
-      for (vtkIdType k = 0; k < count; ++k) out[written++] = merged[k];
+      if (count == 3) {  // a triangle: copied without the library call the loop would become
+        out[written] = merged[0];
+        out[written + 1] = merged[1];
+        out[written + 2] = merged[2];
+        written += 3;
+      } else {
+        for (vtkIdType k = 0; k < count; ++k) out[written++] = merged[k];
+      }
       outOffsets[++kept] = written;
       if (cellSource != nullptr) polySource.push_back(cell);
     } else if (count == 2 && rules.polysToLines) {
