@@ -4,10 +4,11 @@
 //
 // A uniform grid of cubic cells over the mesh's points, filled by a counting sort (a few linear
 // passes, no tree). Chosen over VTK's k-d tree and over nanoflann's for this question: on the
-// benchmark's 1M-point scene it is built in a tenth of nanoflann's time and a fortieth of VTK's,
-// and a query reads only the cells its radius covers and stops at the first point near enough
-// (see README, Developers). Where the nearest point itself matters (the scene keypoints, whose
-// nearest one's scale is scored) VTK's locator stays (core/kd_tree.h).
+// benchmark's 1M-point scene it is built in about 14 ms of processor time against 130 ms for
+// VTK's and 145 ms for nanoflann's (leaves of 10), and 15,000 queries near the surface take about
+// 9 ms against 67 ms and 44 ms, since a query reads its own cell first and stops at the first
+// point near enough. Where the nearest point itself matters (the scene keypoints, whose nearest
+// one's scale is scored) VTK's locator stays (core/kd_tree.h).
 //
 // The answer is exact: every point that can be within the radius lies in a cell the query
 // reads, and each one read is measured with SquaredDistance, the evaluation's own formula, so
