@@ -22,7 +22,7 @@ int runEvaluation(int argc, char** argv) {
 
   RepeatabilityRadii radii;
   std::vector<double> resolutions;
-  radii.meanModelResolution = measureModels(run.models, resolutions);
+  radii.meanModelResolution = measureModels(run.models, resolutions, run.threads);
   for (const double resolution : resolutions) std::printf("   Mesh resolution: %f\n", resolution);
   std::printf("\n   Mean models' resolution: %f\n", radii.meanModelResolution);
   std::printf("done.\n\n");

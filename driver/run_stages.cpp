@@ -2,7 +2,9 @@
 
 #include <vtkPolyData.h>
 
+#include <atomic>
 #include <cstdio>
+#include <thread>
 
 #include "core/clean_poly_data.h"
 #include "core/io/load_poly_data.h"
@@ -28,7 +30,8 @@ RunRecords::~RunRecords() {
 
 int loadRunRecords(po::variables_map& vm, RunRecords& run) {
   const std::string scenePath = plyScenePath(vm);
-  if (RunThreadCount() > 1 && !scenePath.empty())
+  run.threads = RunThreadCount();
+  if (run.threads > 1 && !scenePath.empty())
     run.scenePrefetch =
         std::make_unique<ScenePrefetch>(scenePath, vm["repeatabilityTh"].as<double>());
   std::printf("Loading models...\n");
@@ -40,13 +43,28 @@ int loadRunRecords(po::variables_map& vm, RunRecords& run) {
   return 0;
 }
 
-double measureModels(std::vector<TestModel>& models, std::vector<double>& resolutions) {
+double measureModels(std::vector<TestModel>& models, std::vector<double>& resolutions,
+                     int threads) {
+  // Each model is cleaned and measured whole by one thread, the next free one taking the next
+  // model; the resolutions are then summed in model order, so any thread count gives the same.
+  std::vector<double> measured(models.size(), 0.0);
+  std::atomic<std::size_t> next{0};
+  auto work = [&] {
+    for (std::size_t i; (i = next++) < models.size();) {
+      if (!models[i].mesh) continue;
+      CleanPolyData(models[i].mesh, true, 0.0, true);
+      measured[i] = compute_mesh_resolution(models[i].mesh);
+    }
+  };
+  std::vector<std::thread> helpers;
+  for (int t = 1; t < threads && std::size_t(t) < models.size(); ++t) helpers.emplace_back(work);
+  work();
+  for (std::thread& helper : helpers) helper.join();
   resolutions.clear();
   double sum = 0.0;
-  for (TestModel& model : models) {
-    if (!model.mesh) continue;
-    CleanPolyData(model.mesh, true, 0.0, true);
-    resolutions.push_back(compute_mesh_resolution(model.mesh));
+  for (std::size_t i = 0; i < models.size(); ++i) {
+    if (!models[i].mesh) continue;
+    resolutions.push_back(measured[i]);
     sum += resolutions.back();
   }
   return models.empty() ? 0.0 : sum / static_cast<double>(models.size());

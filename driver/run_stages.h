@@ -23,6 +23,7 @@ struct RunRecords {
   std::unique_ptr<IDetectorTester> tester;
   std::unique_ptr<ScenePrefetch> scenePrefetch;
   std::unique_ptr<Ostrel::Core::Impl::PointGrid> sceneGrid;  // over the cleaned scene, or null
+  int threads = 1;                                           // RunThreadCount, read once
 
   RunRecords() = default;
   RunRecords(const RunRecords&) = delete;
@@ -31,15 +32,17 @@ struct RunRecords {
 };
 
 // Loads every configured model with its ground truth, then the scene, printing the loading
-// lines; with more than one thread (RunThreadCount) the scene's work starts first, on a thread
+// lines; sets run.threads. With more than one thread the scene's work starts first, on a thread
 // of its own. Returns 0, -2 when a model or its ground truth cannot be read, or -1 when the scene
 // cannot (after "Problems loading scene").
 int loadRunRecords(boost::program_options::variables_map& vm, RunRecords& run);
 
 // Cleans every model mesh in place and computes its mesh resolution (mean edge length, in the
 // mesh's units); `resolutions` (cleared first) receives them in model order. Returns their mean
-// over the model list, 0.0 for an empty list rather than 0 / 0. Prints nothing.
-double measureModels(std::vector<TestModel>& models, std::vector<double>& resolutions);
+// over the model list, 0.0 for an empty list rather than 0 / 0. Up to `threads` threads work on
+// different models; the result is the same with any count. Prints nothing.
+double measureModels(std::vector<TestModel>& models, std::vector<double>& resolutions,
+                     int threads = 1);
 
 // Makes run.tester for radii.meanModelResolution; when the tester decimates, decimates the
 // models and makes it again for their new mean resolution. Sets radii.decimationLevel and
