@@ -58,11 +58,16 @@ std::vector<std::string> RunArguments(const std::string& outputDir) {
           "--detectorID", kDetectorName, "-t", "2",     "-n", kSceneNoise};
 }
 
-struct WholeRuns {
+// Medians of whole runs: wall and processor (user + system) time, peak RSS.
+struct RunMedians {
   double wallMs = 0;
+  double cpuMs = 0;
   double rssMb = 0;
-  double peerMs = 0;  // 0 without a peer
-  double peerRssMb = 0;
+};
+
+struct WholeRuns {
+  RunMedians ardentis;
+  RunMedians peer;                      // zero without a peer
   double twinRatio = 0;                 // run time / that of the clean twin, interleaved runs
   std::vector<std::string> counts;      // what ardentis printed of the counts
   std::vector<std::string> peerCounts;  // the same lines from the peer
@@ -83,13 +88,13 @@ std::vector<std::string> CountLines(const std::string& outputFile) {
   return lines;
 }
 
-// Median wall time and peak RSS of `runs` runs of `argv`, after one untimed run whose output is
+// Median times and peak RSS of `runs` runs of `argv`, after one untimed run whose output is
 // kept in `outputFile`; the results table is removed before each run. False (after a message)
 // when a run fails.
 bool TimeRuns(const char* name, const std::vector<std::string>& argv, const std::string& dir,
-              int runs, const std::string& outputFile, const std::string& table, double& wallMs,
-              double& rssMb) {
-  std::vector<double> wall, rss;
+              int runs, const std::string& outputFile, const std::string& table,
+              RunMedians& medians) {
+  std::vector<double> wall, cpu, rss;
   for (int r = -1; r < runs; ++r) {
     std::remove(table.c_str());
     const ChildRun run = RunChild(argv, dir, r < 0 ? outputFile : "/dev/null");
@@ -99,10 +104,10 @@ bool TimeRuns(const char* name, const std::vector<std::string>& argv, const std:
     }
     if (r < 0) continue;  // the first run warms the page cache
     wall.push_back(run.wallMs);
+    cpu.push_back(run.cpuMs);
     rss.push_back(double(run.peakRssKb) / 1024.0);
   }
-  wallMs = Median(wall);
-  rssMb = Median(rss);
+  medians = {Median(wall), Median(cpu), Median(rss)};
   return true;
 }
 
@@ -114,16 +119,14 @@ bool RunWhole(const std::string& ardentis, const std::string& peer, const std::s
   const std::string table = out + "/" + kDetectorName + ".csv";
   std::vector<std::string> argv = {ardentis};
   for (const std::string& a : RunArguments(out)) argv.push_back(a);
-  if (!TimeRuns("ardentis", argv, dir, runs, dir + "/ardentis.out", table, whole.wallMs,
-                whole.rssMb)) {
+  if (!TimeRuns("ardentis", argv, dir, runs, dir + "/ardentis.out", table, whole.ardentis)) {
     return false;
   }
   whole.counts = CountLines(dir + "/ardentis.out");
   if (peer.empty()) return true;
   std::vector<std::string> peerArgv = {kPython, peer};
   for (const std::string& a : RunArguments(out)) peerArgv.push_back(a);
-  if (!TimeRuns("the peer script", peerArgv, dir, runs, dir + "/peer.out", table, whole.peerMs,
-                whole.peerRssMb)) {
+  if (!TimeRuns("the peer script", peerArgv, dir, runs, dir + "/peer.out", table, whole.peer)) {
     return false;
   }
   whole.peerCounts = CountLines(dir + "/peer.out");
@@ -183,18 +186,22 @@ bool Report(const Workload& workload, const std::string& dir, int runs, const Wh
   const double floorMs = Median(floors);
   const double meshMb = stages[0].meshBytes / (1024.0 * 1024.0);
 
+  const RunMedians& ours = whole.ardentis;
   std::printf("== workload %s (%s), median of %d runs\n", workload.name, dir.c_str(), runs);
-  std::printf("whole run       %8.1f ms   (target <= %.0f ms, <= 3x floor)\n", whole.wallMs,
-              workload.targetMs);
+  std::printf("whole run       %8.1f ms   (target <= %.0f ms, <= 3x floor; processor %.1f ms)\n",
+              ours.wallMs, workload.targetMs, ours.cpuMs);
   std::printf("peak RSS        %8.1f MB   (meshes %.1f MB in memory: %.2fx, target <= %.1fx)\n",
-              whole.rssMb, meshMb, whole.rssMb / meshMb, workload.rssTarget);
+              ours.rssMb, meshMb, ours.rssMb / meshMb, workload.rssTarget);
   std::printf("parse floor     %8.1f ms\n", floorMs);
-  std::printf("run / floor     %8.2f\n", whole.wallMs / floorMs);
+  std::printf("run / floor     %8.2f     (processor time / floor %.2f)\n", ours.wallMs / floorMs,
+              ours.cpuMs / floorMs);
   bool same = true;
-  if (whole.peerMs > 0) {
-    std::printf("peer run        %8.1f ms   (Open3D + SciPy script, peak RSS %.1f MB)\n",
-                whole.peerMs, whole.peerRssMb);
-    std::printf("peer / ardentis %8.2f     (target >= 3)\n", whole.peerMs / whole.wallMs);
+  if (whole.peer.wallMs > 0) {
+    std::printf(
+        "peer run        %8.1f ms   (Open3D + SciPy script, processor %.1f ms, peak RSS %.1f MB)\n",
+        whole.peer.wallMs, whole.peer.cpuMs, whole.peer.rssMb);
+    std::printf("peer / ardentis %8.2f     (target >= 3; processor time %.2f)\n",
+                whole.peer.wallMs / ours.wallMs, whole.peer.cpuMs / ours.cpuMs);
     same = ReportSameCounts("peer counts", whole.counts, whole.peerCounts);
   }
   if (twin != nullptr) {

@@ -33,6 +33,8 @@ ChildRun RunChild(const std::vector<std::string>& argv, const std::string& worki
   if (wait4(child, &status, 0, &usage) != child) return run;
   run.wallMs =
       std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+  auto ms = [](const timeval& t) { return double(t.tv_sec) * 1e3 + double(t.tv_usec) / 1e3; };
+  run.cpuMs = ms(usage.ru_utime) + ms(usage.ru_stime);
   run.peakRssKb = usage.ru_maxrss;
   run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return run;

@@ -1,5 +1,6 @@
 #pragma once
-// Runs a program to its end and measures it from outside: wall time and peak resident memory.
+// Runs a program to its end and measures it from outside: wall time, processor time and peak
+// resident memory.
 
 #include <string>
 #include <vector>
@@ -8,6 +9,7 @@ namespace ardentis_bench {
 
 struct ChildRun {
   double wallMs = 0;
+  double cpuMs = 0;    // user + system time of the child, all its threads
   long peakRssKb = 0;  // ru_maxrss of the child
   int status = -1;     // exit status, or -1 when it did not exit normally
 };

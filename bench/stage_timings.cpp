@@ -15,6 +15,7 @@
 
 #include "config/parse_options.h"
 #include "core/kd_tree.h"
+#include "core/point_grid.h"
 #include "driver/keypoint_cloud.h"
 #include "driver/repeatability.h"
 #include "driver/results_table.h"
@@ -24,6 +25,7 @@ namespace ardentis_bench {
 namespace {
 
 using Ostrel::Core::Impl::KdTree;
+using Ostrel::Core::Impl::PointGrid;
 
 // Sends standard output to /dev/null while it lives.
 class QuietStdout {
@@ -93,7 +95,7 @@ void RunStages(const std::vector<std::string>& args, StageTimes& times) {
     vtkSmartPointer<vtkPolyData> cloud;
     cloud.TakeReference(createPolyDataWithKeypoints(run.scene.keypoints, run.scene.numKeypoints));
     KdTree cloudTree(cloud);
-    KdTree meshTree(run.scene.mesh);
+    PointGrid meshGrid(run.scene.mesh, radii.repeatabilityTh * radii.meanResolution);
   });
   RepeatabilityResults results(run.models.size());
   Timed(times.evaluationMs, [&] { evaluateRepeatability(run.models, run.scene, radii, results); });

@@ -157,6 +157,29 @@ void StartMap(vtkIdType pointCount, vtkIdType numbered, Numbering& out) {
   std::iota(out.source.begin(), out.source.end(), PointIndex(0));
 }
 
+// NumberByFirstUse's step for a triangle once the identity shortcut is left, the common cell,
+// without the general loop; `sameAs` null when all positions differ. False when an id is out
+// of range.
+bool NumberTriangle(const vtkTypeInt64* ids, vtkIdType pointCount, const PointIndex* sameAs,
+                    vtkIdType& next, Numbering& out) {
+  PointIndex merged[3];
+  for (int k = 0; k < 3; ++k) {
+    const vtkTypeInt64 id = ids[k];
+    if (std::uint64_t(id) >= std::uint64_t(pointCount)) return false;
+    PointIndex& newId = out.newIds[sameAs != nullptr ? sameAs[id] : PointIndex(id)];
+    if (newId == kUnused) {
+      newId = PointIndex(next++);
+      out.source.push_back(PointIndex(id));
+    }
+    merged[k] = newId;
+  }
+  if (merged[0] == merged[1] || merged[1] == merged[2] || merged[0] == merged[2]) {
+    ++out.collapsedCells;
+    out.collapsedIds += 3;
+  }
+  return true;
+}
+
 // False when a polygon has fewer than three ids or more than kMaxCheckedPolygon, an id is out
 // of range, or a polygon of more than three ids would lose one.
 bool NumberByFirstUse(vtkCellArray* polys, vtkIdType pointCount,
@@ -168,9 +191,14 @@ bool NumberByFirstUse(vtkCellArray* polys, vtkIdType pointCount,
   vtkIdType next = 0;
   bool identity = sameAs.empty();  // new id == old id so far
   if (!identity) StartMap(pointCount, 0, out);
+  const PointIndex* copies = sameAs.empty() ? nullptr : sameAs.data();
   vtkTypeInt64 merged[kMaxCheckedPolygon];
   for (vtkIdType cell = 0; cell < cells; ++cell) {
     const vtkIdType begin = offsets[cell], count = offsets[cell + 1] - begin;
+    if (!identity && count == 3) {
+      if (!NumberTriangle(ids + begin, pointCount, copies, next, out)) return false;
+      continue;
+    }
     if (count < 3 || count > kMaxCheckedPolygon) return false;
     for (vtkIdType k = 0; k < count; ++k) {
       const vtkIdType id = ids[begin + k];
@@ -349,7 +377,14 @@ void SplitCollapsed(vtkPolyData* mesh, const Numbering& numbering, const Collaps
     }
     if (count > 1 && merged[0] == merged[count - 1]) --count;
     if (count == end - begin) {
-      for (vtkIdType k = 0; k < count; ++k) out[written++] = merged[k];
+      if (count == 3) {  // a triangle: copied without the library call the loop would become
+        out[written] = merged[0];
+        out[written + 1] = merged[1];
+        out[written + 2] = merged[2];
+        written += 3;
+      } else {
+        for (vtkIdType k = 0; k < count; ++k) out[written++] = merged[k];
+      }
       outOffsets[++kept] = written;
       if (cellSource != nullptr) polySource.push_back(cell);
     } else if (count == 2 && rules.polysToLines) {

@@ -35,8 +35,10 @@ void KeepPolygonCellData(vtkPolyData* mesh) {
   cellData->ShallowCopy(kept);
 }
 
+// A mesh without a list of some kind hands out VTK's one shared empty list, which meshes
+// cleaned on other threads read: only a list with cells is written.
 void ResetIfPresent(vtkCellArray* cells) {
-  if (cells != nullptr) {
+  if (cells != nullptr && cells->GetNumberOfCells() > 0) {
     cells->Reset();
   }
 }

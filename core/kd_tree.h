@@ -17,7 +17,9 @@
 // the query as having no point near it.
 //
 // VTK's closest-point search can miss the nearest point for a query outside the bounding box
-// of the points; such queries are answered by its N-nearest search instead, which is exact.
+// of the points; such queries are answered by its N-nearest search instead, which ranks the
+// points by single-precision distances (so among points whose distances differ by about a
+// float's rounding it may give either).
 // Ties between equally near points are left to the locator. Queries by coordinates read the
 // points of any storage type; queries by id read float storage directly and any other type
 // through the mesh's accessor.

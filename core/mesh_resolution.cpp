@@ -27,6 +27,8 @@ class PointReader {
         doubles_(ValuesOf<vtkDoubleArray>(points)) {}
 
   vtkIdType Count() const { return count_; }
+  // The packed float coordinates, or null when the storage is of another type.
+  const float* Floats() const { return floats_; }
 
   void Read(vtkIdType id, double xyz[3]) const {
     if (floats_ != nullptr) {
@@ -108,6 +110,31 @@ void AddPolygon(const Id* ids, int n, const PointReader& points, EdgeSum& total)
   total.edges += n;
 }
 
+double FloatEdgeLength(const float* a, const float* b) {
+  const double from[3] = {a[0], a[1], a[2]};
+  const double to[3] = {b[0], b[1], b[2]};
+  return EdgeLength(from, to);
+}
+
+// AddPolygon for a triangle over float points, the layout of the meshes a run reads, without
+// its general loop: the same lengths added in the same order, so the same sum to the last bit.
+template <typename Id>
+void AddFloatTriangle(const Id* ids, const float* xyz, vtkIdType pointCount, EdgeSum& total) {
+  if (!AllIdsValid(ids, 3, pointCount)) {
+    return;
+  }
+  const float* a = xyz + 3 * std::int64_t(LowIdBits(ids[0]));
+  const float* b = xyz + 3 * std::int64_t(LowIdBits(ids[1]));
+  const float* c = xyz + 3 * std::int64_t(LowIdBits(ids[2]));
+  const double ab = FloatEdgeLength(a, b);
+  const double bc = FloatEdgeLength(b, c);
+  const double ca = FloatEdgeLength(c, a);
+  total.sum += ab;
+  total.sum += bc;
+  total.sum += ca;
+  total.edges += 3;
+}
+
 // Walks the raw offsets/connectivity arrays of the cell list (far faster than GetCell).
 struct PolygonEdgeWalker {
   template <typename CellState>
@@ -115,9 +142,14 @@ struct PolygonEdgeWalker {
     const auto* offsets = state.GetOffsets()->GetPointer(0);
     const auto* connectivity = state.GetConnectivity()->GetPointer(0);
     const vtkIdType cellCount = state.GetNumberOfCells();
+    const float* floats = points.Floats();
     for (vtkIdType cell = 0; cell < cellCount; ++cell) {
       const int n = static_cast<int>(offsets[cell + 1] - offsets[cell]);
-      AddPolygon(connectivity + offsets[cell], n, points, total);
+      if (n == 3 && floats != nullptr) {
+        AddFloatTriangle(connectivity + offsets[cell], floats, points.Count(), total);
+      } else {
+        AddPolygon(connectivity + offsets[cell], n, points, total);
+      }
     }
   }
 };

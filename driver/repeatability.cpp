@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "core/kd_tree.h"
+#include "core/point_grid.h"
 #include "core/poly_data_storage.h"
 #include "core/rigid_transform.h"
 #include "driver/keypoint_cloud.h"
@@ -16,19 +17,13 @@
 namespace {
 
 using Ostrel::Core::Impl::KdTree;
+using Ostrel::Core::Impl::PointGrid;
 using Ostrel::LocalFeatures::Impl::Feature3D;
 
 // The radii are compared in single precision on purpose: results must match earlier runs.
 float squaredRadius(double repeatabilityTh, double resolution) {
   const double radius = repeatabilityTh * resolution;
   return static_cast<float>(radius * radius);
-}
-
-double squaredDistance(const double q[3], const float p[3]) {
-  const double dx = q[0] - double(p[0]);
-  const double dy = q[1] - double(p[1]);
-  const double dz = q[2] - double(p[2]);
-  return dx * dx + dy * dy + dz * dz;
 }
 
 bool isFinitePoint(const float p[3]) {
@@ -50,8 +45,8 @@ int keypointCount(const TestModel& mesh) {
 // Everything one model is compared with: the scene's vertices and its keypoints.
 struct SceneIndex {
   vtkPolyData* mesh = nullptr;  // null when the scene has no points to test visibility against
-  KdTree* meshTree = nullptr;   // over `mesh`: the caller's, or ownMeshTree
-  std::unique_ptr<KdTree> ownMeshTree;
+  const PointGrid* meshGrid = nullptr;  // over `mesh`: the caller's, or ownMeshGrid
+  std::unique_ptr<PointGrid> ownMeshGrid;
   vtkSmartPointer<vtkPolyData> keypointCloud;
   std::unique_ptr<KdTree> keypointTree;
 };
@@ -75,17 +70,15 @@ void evaluateKeypoint(const Feature3D& keypoint, const TestModel& model, SceneIn
   // A NaN distance compares false with everything, which would count the keypoint as visible.
   if (!isFinitePoint(p) || scene.mesh == nullptr) return;
 
-  const vtkIdType vertex = nearestPoint(*scene.meshTree, scene.mesh, p);
-  if (vertex < 0) return;
-  double q[3];
-  scene.mesh->GetPoint(vertex, q);
-  if (squaredDistance(q, p) > radius.visibility) return;
+  // Only the distance to the nearest vertex matters here, not which vertex it is.
+  if (!scene.meshGrid->NearestWithin(p, radius.visibility)) return;
   ++nonOccluded;
 
   const vtkIdType match = nearestPoint(*scene.keypointTree, scene.keypointCloud, p);
   if (match < 0) return;
+  double q[3];
   scene.keypointCloud->GetPoint(match, q);
-  const double e2 = squaredDistance(q, p);
+  const double e2 = Ostrel::Core::Impl::SquaredDistance(q, p);
   if (e2 <= radius.matching) ++repeatable;
   if (e2 < radius.matching) {
     const double* sceneScale =
@@ -112,18 +105,22 @@ void printModelBlock(std::size_t i, const TestModel& model, const TestModel& sce
               repeatable != 0 ? results.totScaleRepeatability[i] / repeatable : 0.0);
 }
 
-// A locator over no points has nothing to answer, so an empty scene gets none.
-void buildSceneIndex(const TestModel& scene, KdTree* sceneLocator, SceneIndex& index) {
+// A locator over no points has nothing to answer, so an empty scene gets none. A grid made for
+// cells far smaller than the radius (its cell size was guessed before the radius was known)
+// would have each query read too many cells: one is made for the radius instead.
+void buildSceneIndex(const TestModel& scene, const PointGrid* sceneGrid, double visibilitySquared,
+                     SceneIndex& index) {
   index.keypointCloud.TakeReference(
       createPolyDataWithKeypoints(scene.keypoints, keypointCount(scene)));
   index.keypointTree = std::make_unique<KdTree>(index.keypointCloud);
   if (scene.mesh != nullptr && scene.mesh->GetNumberOfPoints() > 0) {
     index.mesh = scene.mesh;
-    if (sceneLocator == nullptr) {
-      index.ownMeshTree = std::make_unique<KdTree>(scene.mesh);
-      sceneLocator = index.ownMeshTree.get();
+    const double radius = std::sqrt(visibilitySquared);
+    if (sceneGrid == nullptr || sceneGrid->CellSize() < radius / 4) {
+      index.ownMeshGrid = std::make_unique<PointGrid>(scene.mesh, radius);
+      sceneGrid = index.ownMeshGrid.get();
     }
-    index.meshTree = sceneLocator;
+    index.meshGrid = sceneGrid;
   }
 }
 
@@ -138,7 +135,7 @@ void ensureSize(RepeatabilityResults& results, std::size_t models) {
 
 void evaluateRepeatability(const std::vector<TestModel>& models, const TestModel& scene,
                            const RepeatabilityRadii& radii, RepeatabilityResults& results,
-                           KdTree* sceneLocator) {
+                           const PointGrid* sceneGrid) {
   const float matchingSquared = squaredRadius(radii.repeatabilityTh, radii.meanModelResolution);
   const float visibilitySquared = radii.decimationLevel > 0
                                       ? squaredRadius(radii.repeatabilityTh, radii.meanResolution)
@@ -150,7 +147,7 @@ void evaluateRepeatability(const std::vector<TestModel>& models, const TestModel
 
   std::printf("Building keypoints kdtree...");
   SceneIndex index;
-  buildSceneIndex(scene, sceneLocator, index);
+  buildSceneIndex(scene, sceneGrid, radius.visibility, index);
   std::printf("done.\n\n");
   if (index.mesh == nullptr) {
     std::fflush(stdout);

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "core/kd_tree.h"
+#include "core/point_grid.h"
 #include "testers/test_model.h"
 
 // Per-model results, one entry per model in model order.
@@ -31,8 +31,9 @@ struct RepeatabilityRadii {
 // Evaluates every model against the scene, fills `results` (zero on entry) and prints each
 // model's block on standard output. Nothing is printed when the scene has no keypoints. A
 // keypoint whose mapped position is not finite is occluded; so is every keypoint when the scene
-// mesh has no points (said once on standard error). `sceneLocator`, when given, is a locator
-// already built over scene.mesh; otherwise one is built here.
+// mesh has no points (said once on standard error). `sceneGrid`, when given, is a grid already
+// built over scene.mesh; otherwise (or when its cells are far smaller than the visibility radius)
+// one is built here.
 void evaluateRepeatability(const std::vector<TestModel>& models, const TestModel& scene,
                            const RepeatabilityRadii& radii, RepeatabilityResults& results,
-                           Ostrel::Core::Impl::KdTree* sceneLocator = nullptr);
+                           const Ostrel::Core::Impl::PointGrid* sceneGrid = nullptr);

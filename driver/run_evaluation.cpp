@@ -22,7 +22,7 @@ int runEvaluation(int argc, char** argv) {
 
   RepeatabilityRadii radii;
   std::vector<double> resolutions;
-  radii.meanModelResolution = measureModels(run.models, resolutions);
+  radii.meanModelResolution = measureModels(run.models, resolutions, run.threads);
   for (const double resolution : resolutions) std::printf("   Mesh resolution: %f\n", resolution);
   std::printf("\n   Mean models' resolution: %f\n", radii.meanModelResolution);
   std::printf("done.\n\n");
@@ -33,7 +33,7 @@ int runEvaluation(int argc, char** argv) {
   extractSceneKeypoints(*run.tester, run.scene);
 
   RepeatabilityResults results(run.models.size());
-  evaluateRepeatability(run.models, run.scene, radii, results, run.sceneLocator.get());
+  evaluateRepeatability(run.models, run.scene, radii, results, run.sceneGrid.get());
   writeResultsTable(*run.tester, vm, run.models, run.scene, results);
   std::fflush(stdout);
   return 0;

@@ -6,8 +6,8 @@
 
 #include "core/io/load_poly_data.h"
 #include "core/mesh_resolution.h"
-#include "driver/decimation.h"
 #include "core/run_threads.h"
+#include "driver/decimation.h"
 #include "driver/scene_and_models.h"
 #include "testset/evaluation_mesh.h"
 
@@ -27,8 +27,10 @@ RunRecords::~RunRecords() {
 
 int loadRunRecords(po::variables_map& vm, RunRecords& run) {
   const std::string scenePath = plyScenePath(vm);
-  if (RunThreadCount() > 1 && !scenePath.empty())
-    run.scenePrefetch = std::make_unique<ScenePrefetch>(scenePath);
+  run.threads = RunThreadCount();
+  if (run.threads > 1 && !scenePath.empty())
+    run.scenePrefetch =
+        std::make_unique<ScenePrefetch>(scenePath, vm["repeatabilityTh"].as<double>());
   std::printf("Loading models...\n");
   if (!loadModelsAndGroundTruth(vm, run.models, run.scenePrefetch.get())) return -2;
   if (!loadScene(vm, run.scene, run.scenePrefetch.get())) {
@@ -38,10 +40,11 @@ int loadRunRecords(po::variables_map& vm, RunRecords& run) {
   return 0;
 }
 
-double measureModels(std::vector<TestModel>& models, std::vector<double>& resolutions) {
+double measureModels(std::vector<TestModel>& models, std::vector<double>& resolutions,
+                     int threads) {
   std::vector<vtkPolyData*> meshes;
   for (const TestModel& model : models) meshes.push_back(model.mesh);
-  return Ostrel::TestSet::measureModels(meshes, resolutions);
+  return Ostrel::TestSet::measureModels(meshes, resolutions, threads);
 }
 
 void prepareTester(po::variables_map& vm, RunRecords& run, RepeatabilityRadii& radii) {
@@ -66,7 +69,7 @@ void extractModelKeypoints(IDetectorTester& tester, std::vector<TestModel>& mode
   std::printf("done.\n\n");
 }
 
-// The scene mesh the prefetch read and cleaned, with its resolution as read and its locator;
+// The scene mesh the prefetch read and cleaned, with its resolution as read and its grid;
 // false (the run's own scene left as it is) when it read none or the run loaded the scene itself.
 bool takePrefetchedScene(RunRecords& run, double& resolutionAsRead) {
   const std::unique_ptr<ScenePrefetch> prefetch = std::move(run.scenePrefetch);
@@ -75,7 +78,7 @@ bool takePrefetchedScene(RunRecords& run, double& resolutionAsRead) {
   if (mesh == nullptr) return false;
   run.scene.mesh = mesh;
   resolutionAsRead = prefetch->resolutionAsRead();
-  run.sceneLocator = prefetch->takeLocator();
+  run.sceneGrid = prefetch->takeGrid();
   return true;
 }
 
@@ -89,7 +92,7 @@ void prepareScene(po::variables_map& vm, RunRecords& run, RepeatabilityRadii& ra
   run.scene.noiseSigma = vm["sigmaSceneNoise"].as<double>();
   if (radii.decimationLevel > 0) {
     if (cleaned) {  // decimation works on the mesh as read: read it again (silently, as before)
-      run.sceneLocator.reset();
+      run.sceneGrid.reset();
       run.scene.mesh->Delete();
       run.scene.mesh = Ostrel::Core::Impl::LoadPolyData(run.scene.meshPath.c_str());
       cleaned = false;

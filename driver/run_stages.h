@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "core/kd_tree.h"
+#include "core/point_grid.h"
 #include "driver/repeatability.h"
 #include "driver/scene_prefetch.h"
 #include "testers/detector_tester.h"
@@ -15,14 +15,15 @@
 
 // The records of one run. Meshes and keypoint arrays are not owned by their TestModel, so the
 // records release them, tester first, on every way out of the run. With more than one thread,
-// the scene is read, measured, cleaned and given its locator by `scenePrefetch` meanwhile; its
-// mesh reaches `scene` in prepareScene.
+// the scene is read, measured, cleaned and given its point grid by `scenePrefetch` meanwhile;
+// its mesh reaches `scene` in prepareScene.
 struct RunRecords {
   std::vector<TestModel> models;
   TestModel scene;
   std::unique_ptr<IDetectorTester> tester;
   std::unique_ptr<ScenePrefetch> scenePrefetch;
-  std::unique_ptr<Ostrel::Core::Impl::KdTree> sceneLocator;  // over the cleaned scene, or null
+  std::unique_ptr<Ostrel::Core::Impl::PointGrid> sceneGrid;  // over the cleaned scene, or null
+  int threads = 1;                                           // RunThreadCount, read once
 
   RunRecords() = default;
   RunRecords(const RunRecords&) = delete;
@@ -31,14 +32,16 @@ struct RunRecords {
 };
 
 // Loads every configured model with its ground truth, then the scene, printing the loading
-// lines; with more than one thread (RunThreadCount) the scene's work starts first, on a thread
+// lines; sets run.threads. With more than one thread the scene's work starts first, on a thread
 // of its own. Returns 0, -2 when a model or its ground truth cannot be read, or -1 when the scene
 // cannot (after "Problems loading scene").
 int loadRunRecords(boost::program_options::variables_map& vm, RunRecords& run);
 
 // The models' mean resolution as testset/evaluation_mesh.h measures it, over the records' meshes
-// (each cleaned in place); `resolutions` receives each model's. Prints nothing.
-double measureModels(std::vector<TestModel>& models, std::vector<double>& resolutions);
+// (each cleaned in place, up to `threads` at a time); `resolutions` receives each model's.
+// Prints nothing.
+double measureModels(std::vector<TestModel>& models, std::vector<double>& resolutions,
+                     int threads = 1);
 
 // Makes run.tester for radii.meanModelResolution; when the tester decimates, decimates the
 // models and makes it again for their new mean resolution. Sets radii.decimationLevel and
@@ -51,7 +54,7 @@ void extractModelKeypoints(IDetectorTester& tester, std::vector<TestModel>& mode
 
 // Prints the scene's mesh resolution, takes the threshold and the scene noise from `vm`,
 // decimates the scene when the models were, and cleans it in place (or takes the mesh and
-// locator the prefetch made, the same).
+// point grid the prefetch made, the same).
 void prepareScene(boost::program_options::variables_map& vm, RunRecords& run,
                   RepeatabilityRadii& radii);
 

@@ -6,7 +6,8 @@
 #include "core/mesh_resolution.h"
 #include "testset/evaluation_mesh.h"
 
-ScenePrefetch::ScenePrefetch(const std::string& path) : path_(path) {
+ScenePrefetch::ScenePrefetch(const std::string& path, double repeatabilityTh)
+    : path_(path), repeatabilityTh_(repeatabilityTh) {
   // VTK registers its object factories on the first New(); that must not race the thread's.
   vtkSmartPointer<vtkPolyData>::New();
   thread_ = std::thread(&ScenePrefetch::work, this);
@@ -27,7 +28,7 @@ void ScenePrefetch::work() {
   resolution_ = Ostrel::Core::Impl::compute_mesh_resolution(mesh_);
   Ostrel::TestSet::cleanAsEvaluated(mesh_);
   if (mesh_->GetNumberOfPoints() > 0)
-    locator_ = std::make_unique<Ostrel::Core::Impl::KdTree>(mesh_.Get());
+    grid_ = std::make_unique<Ostrel::Core::Impl::PointGrid>(mesh_, repeatabilityTh_ * resolution_);
 }
 
 long ScenePrefetch::waitForReading() {

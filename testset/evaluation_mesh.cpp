@@ -1,6 +1,8 @@
 #include "testset/evaluation_mesh.h"
 
+#include <atomic>
 #include <cstdio>
+#include <thread>
 
 #include "core/clean_poly_data.h"
 #include "core/io/load_poly_data.h"
@@ -21,13 +23,26 @@ vtkSmartPointer<vtkPolyData> loadCleanMesh(const std::string& path) {
   return mesh;
 }
 
-double measureModels(const std::vector<vtkPolyData*>& models, std::vector<double>& resolutions) {
+double measureModels(const std::vector<vtkPolyData*>& models, std::vector<double>& resolutions,
+                     int threads) {
+  std::vector<double> measured(models.size(), 0.0);
+  std::atomic<std::size_t> next{0};
+  const auto work = [&] {
+    for (std::size_t i; (i = next++) < models.size();) {
+      if (models[i] == nullptr) continue;
+      cleanAsEvaluated(models[i]);
+      measured[i] = Core::Impl::compute_mesh_resolution(models[i]);
+    }
+  };
+  std::vector<std::thread> helpers;
+  for (int t = 1; t < threads && std::size_t(t) < models.size(); ++t) helpers.emplace_back(work);
+  work();
+  for (std::thread& helper : helpers) helper.join();
   resolutions.clear();
   double sum = 0.0;
-  for (vtkPolyData* mesh : models) {
-    if (mesh == nullptr) continue;
-    cleanAsEvaluated(mesh);
-    resolutions.push_back(Core::Impl::compute_mesh_resolution(mesh));
+  for (std::size_t i = 0; i < models.size(); ++i) {
+    if (models[i] == nullptr) continue;
+    resolutions.push_back(measured[i]);
     sum += resolutions.back();
   }
   return models.empty() ? 0.0 : sum / static_cast<double>(models.size());

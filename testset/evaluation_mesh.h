@@ -20,11 +20,14 @@ void cleanAsEvaluated(vtkPolyData* mesh);
 // first so that they follow what the caller printed).
 vtkSmartPointer<vtkPolyData> loadCleanMesh(const std::string& path);
 
-// Cleans every non-null mesh of `models` in place and measures its resolution (mean edge
-// length, in the mesh's units); `resolutions` (cleared first) receives them in order. Returns
-// their sum over the number of entries of `models`, null ones included, which is the evaluator's
-// "Mean models' resolution"; 0.0 for an empty list rather than 0 / 0.
-double measureModels(const std::vector<vtkPolyData*>& models, std::vector<double>& resolutions);
+// Cleans every non-null mesh of `models` in place and measures its resolution (mean edge length,
+// in the mesh's units); `resolutions` (cleared first) receives them in order. Returns their sum
+// over the number of entries of `models`, null ones included, which is the evaluator's "Mean
+// models' resolution"; 0.0 for an empty list rather than 0 / 0. Up to `threads` threads work on
+// different models, each model whole on one; the sum is taken in model order, so any thread count
+// gives the same bits.
+double measureModels(const std::vector<vtkPolyData*>& models, std::vector<double>& resolutions,
+                     int threads = 1);
 
 // Loads the model meshes at `paths` (./data/... paths of the configuration at `configPath`),
 // cleans and measures them as measureModels does: `meshes` receives them in order and

@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
+#include <random>
 
 #include "core/mesh_resolution.h"
 #include "core/poly_data_storage.h"
@@ -40,6 +42,49 @@ TEST(MeshResolution, KnownMeshes) {
   EXPECT_EQ(compute_mesh_resolution(nullptr), 0.0);
   for (const auto& c : cases) {
     EXPECT_NEAR(compute_mesh_resolution(c.mesh), c.expected, 1e-15) << c.name;
+  }
+}
+
+// Triangles over float points take a road of their own: its sum is the general road's to the
+// last bit (the same values stored as doubles take the general one), and both are the plain
+// sum of every edge, polygon after polygon, corner after corner.
+TEST(MeshResolution, FloatTrianglesSumAsTheGeneralRoad) {
+  std::mt19937 random(4);
+  std::uniform_real_distribution<double> coordinate(-50, 50), scale(-8, 8);
+  std::vector<double> xyz;
+  for (int i = 0; i < 3000; ++i)
+    xyz.push_back(double(float(coordinate(random) * std::exp2(std::round(scale(random))))));
+  std::uniform_int_distribution<vtkIdType> id(-2, 1001);  // a few ids name no point
+  std::vector<Ids> polygons(20000);
+  for (std::size_t k = 0; k < polygons.size(); ++k)
+    for (std::size_t corner = 0; corner < (k % 7 == 0 ? 4 + k % 3 : 3); ++corner)
+      polygons[k].push_back(id(random));
+  double sum = 0;
+  long long edges = 0;
+  for (const Ids& polygon : polygons) {
+    const std::size_t n = polygon.size();
+    if (std::any_of(polygon.begin(), polygon.end(), [](vtkIdType i) { return i < 0 || i >= 1000; }))
+      continue;
+    for (std::size_t j = 0; j < n; ++j) {
+      const double* a = &xyz[3 * polygon[j]];
+      const double* b = &xyz[3 * polygon[(j + 1) % n]];
+      sum += std::sqrt((a[0] - b[0]) * (a[0] - b[0]) + (a[1] - b[1]) * (a[1] - b[1]) +
+                       (a[2] - b[2]) * (a[2] - b[2]));
+    }
+    edges += static_cast<long long>(n);
+  }
+  for (const bool storage32 : {false, true}) {
+    Mesh floats = MeshOf(xyz, polygons, VTK_FLOAT), doubles = MeshOf(xyz, polygons, VTK_DOUBLE);
+    if (storage32) {
+      for (vtkPolyData* mesh : {floats.Get(), doubles.Get()}) {
+        auto cells = vtkSmartPointer<vtkCellArray>::New();
+        cells->Use32BitStorage();
+        cells->DeepCopy(mesh->GetPolys());
+        mesh->SetPolys(cells);
+      }
+    }
+    EXPECT_EQ(compute_mesh_resolution(floats), sum / double(edges)) << storage32;
+    EXPECT_EQ(compute_mesh_resolution(doubles), sum / double(edges)) << storage32;
   }
 }
 

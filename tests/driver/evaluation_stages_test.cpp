@@ -6,6 +6,10 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vtkCellArray.h>
+#include <vtkDataArray.h>
+#include <vtkNew.h>
+#include <vtkPoints.h>
 #include <vtkPolyData.h>
 
 #include <csignal>
@@ -21,6 +25,7 @@
 #include "driver/decimation.h"
 #include "driver/repeatability.h"
 #include "driver/results_table.h"
+#include "driver/run_stages.h"
 #include "driver/scene_and_models.h"
 #include "support/run_process.h"
 #include "support/temp_dir.h"
@@ -88,6 +93,64 @@ TEST(DecimationDeathTest, TargetsStagesAndTheMissingParameter) {
   EXPECT_EQ(out, expected);
   EXPECT_EQ(mean, r0);
   for (auto* mesh : {models[0].mesh, scene.mesh}) mesh->Delete();
+}
+
+// A side x side grid as a scanner leaves it: every point stored twice (triangles use either
+// copy), triangles that collapse once copies merge, and a last point no triangle uses. With
+// `polygon` it also holds a 17-gon, which only VTK's filter cleans.
+vtkPolyData* rawScan(int side, bool polygon) {
+  std::vector<double> xyz;
+  for (int a = 0; a < side * side; ++a)
+    for (int copy = 0; copy < 2; ++copy) xyz.insert(xyz.end(), {a % side * 1.0, a / side * 1.5, 0});
+  xyz.insert(xyz.end(), {-1, -1, -1});
+  std::vector<std::vector<vtkIdType>> cells;
+  for (int a = 0; a + side + 1 < side * side; ++a) {
+    if ((a + 1) % side == 0) continue;
+    const vtkIdType c = a % 2;  // which copy
+    cells.push_back({2 * a + c, 2 * (a + 1), 2 * (a + side) + 1 - c});
+    cells.push_back({2 * (a + 1) + c, 2 * (a + side + 1), 2 * (a + side)});
+    if (a % 5 == 0) cells.push_back({2 * a, 2 * a + 1, 2 * (a + 1)});  // collapses to a line
+  }
+  if (polygon) {
+    cells.emplace_back();
+    for (vtkIdType k = 0; k < 17; ++k) cells.back().push_back(2 * k);
+  }
+  auto* mesh = vtkPolyData::New();
+  vtkNew<vtkPoints> points;
+  for (std::size_t i = 0; i < xyz.size(); i += 3) points->InsertNextPoint(&xyz[i]);
+  vtkNew<vtkCellArray> polys;
+  for (const auto& cell : cells) polys->InsertNextCell(vtkIdType(cell.size()), cell.data());
+  mesh->SetPoints(points);
+  mesh->SetPolys(polys);
+  return mesh;
+}
+
+// Models cleaned and measured by several threads at once: the same meshes and resolutions, to
+// the last bit, as one thread gives (run under ThreadSanitizer, it also checks that cleaning
+// meshes side by side shares nothing unguarded).
+TEST(MeasureModels, AnyThreadCountGivesTheSameResults) {
+  std::vector<double> resolutions[2];
+  double means[2];
+  std::vector<std::string> points[2];
+  const int threadCounts[] = {1, 3};
+  for (int run = 0; run < 2; ++run) {
+    std::vector<TestModel> models(6);
+    for (std::size_t i = 0; i < models.size(); ++i)
+      if (i != 3) models[i].mesh = i % 2 ? grid(15 + int(i)) : rawScan(12 + int(i), i != 2);
+    means[run] = measureModels(models, resolutions[run], threadCounts[run]);
+    for (TestModel& model : models) {
+      if (model.mesh == nullptr) continue;
+      vtkDataArray* xyz = model.mesh->GetPoints()->GetData();
+      points[run].push_back(std::string(static_cast<const char*>(xyz->GetVoidPointer(0)),
+                                        xyz->GetNumberOfValues() * xyz->GetDataTypeSize()) +
+                            std::to_string(model.mesh->GetNumberOfPolys()));
+      model.mesh->Delete();
+    }
+  }
+  EXPECT_EQ(resolutions[0].size(), 5u);
+  EXPECT_EQ(resolutions[0], resolutions[1]);
+  EXPECT_EQ(means[0], means[1]);
+  EXPECT_EQ(points[0], points[1]);
 }
 
 const float kNaN = std::numeric_limits<float>::quiet_NaN();
