@@ -1,12 +1,11 @@
-// The PCL detectors. Every PCL template the tool instantiates lives in this file: they are slow
-// to compile, and one translation unit compiles them once.
+// The detectors: ISS and Harris through our own faster roads to PCL's results, SIFT and uniform
+// sampling through PCL's classes, whose templates are slow to compile and so live here alone.
 
 #include "detect/detectors.h"
 
 #include <pcl/common/common.h>
 #include <pcl/features/normal_3d_omp.h>
 #include <pcl/filters/uniform_sampling.h>
-#include <pcl/keypoints/harris_3d.h>
 #include <pcl/keypoints/sift_keypoint.h>
 #include <pcl/point_types.h>
 #include <pcl/search/kdtree.h>
@@ -16,6 +15,7 @@
 #include <climits>
 #include <cmath>
 
+#include "detect/harris_keypoints.h"
 #include "detect/iss_keypoints.h"
 
 namespace Ostrel {
@@ -50,33 +50,52 @@ Feature3D vertexKeypoint(const Cloud& cloud, int index, double scale, double sco
   return keypoint;
 }
 
+std::vector<float> xyzOf(const Cloud& cloud) {
+  std::vector<float> xyz;
+  xyz.reserve(3 * cloud.size());
+  for (const pcl::PointXYZ& p : cloud) xyz.insert(xyz.end(), {p.x, p.y, p.z});
+  return xyz;
+}
+
 // ISS through ISSKeypoints, which gives PCL's ISSKeypoint3D's keypoints in less time (the tests
 // hold it to PCL's class). Score: the third eigenvalue, the saliency ISS ranks points by.
 bool detectISS(const Cloud::Ptr& cloud, const DetectorSettings& settings, double mr,
                std::vector<Feature3D>& keypoints) {
-  std::vector<float> xyz;
-  xyz.reserve(3 * cloud->size());
-  for (const pcl::PointXYZ& p : *cloud) xyz.insert(xyz.end(), {p.x, p.y, p.z});
   const ISSParameters parameters = {settings.radius * mr,  settings.nonMaxRadius * mr,
                                     settings.gamma21,      settings.gamma32,
                                     settings.minNeighbors, settings.threads};
   std::vector<int> indices;
   std::vector<double> saliency;
-  ISSKeypoints(xyz, parameters, indices, saliency);
+  ISSKeypoints(xyzOf(*cloud), parameters, indices, saliency);
   for (const int index : indices) {
     keypoints.push_back(vertexKeypoint(*cloud, index, settings.radius * mr, saliency[index]));
   }
   return true;
 }
 
-pcl::HarrisKeypoint3D<pcl::PointXYZ, pcl::PointXYZI>::ResponseMethod harrisMethod(
-    const std::string& name) {
-  using Harris = pcl::HarrisKeypoint3D<pcl::PointXYZ, pcl::PointXYZI>;
-  if (name == "noble") return Harris::NOBLE;
-  if (name == "lowe") return Harris::LOWE;
-  if (name == "tomasi") return Harris::TOMASI;
-  if (name == "curvature") return Harris::CURVATURE;
-  return Harris::HARRIS;
+HarrisMethod harrisMethod(const std::string& name) {
+  if (name == "noble") return HarrisMethod::Noble;
+  if (name == "lowe") return HarrisMethod::Lowe;
+  if (name == "tomasi") return HarrisMethod::Tomasi;
+  if (name == "curvature") return HarrisMethod::Curvature;
+  return HarrisMethod::Harris;
+}
+
+// Harris through HarrisKeypoints, which gives PCL's HarrisKeypoint3D's keypoints and responses
+// (normals at the same radius, non-maximum suppression, no refinement, so keypoints stay
+// vertices) in less time. Score: the response.
+bool detectHarris(const Cloud::Ptr& cloud, const DetectorSettings& settings, double mr,
+                  std::vector<Feature3D>& keypoints) {
+  const double radius = settings.radius * mr;
+  const HarrisParameters parameters = {radius, harrisMethod(settings.method),
+                                       static_cast<float>(settings.threshold), settings.threads};
+  std::vector<int> indices;
+  std::vector<float> response;
+  HarrisKeypoints(xyzOf(*cloud), parameters, indices, response);
+  for (const int index : indices) {
+    keypoints.push_back(vertexKeypoint(*cloud, index, radius, response[index]));
+  }
+  return true;
 }
 
 // Normals at `radius`, estimated in parallel: the same per-point computation Harris would run
@@ -91,29 +110,6 @@ pcl::PointCloud<pcl::Normal>::Ptr normalsOf(const Cloud::Ptr& cloud, double radi
   pcl::PointCloud<pcl::Normal>::Ptr normals(new pcl::PointCloud<pcl::Normal>);
   estimation.compute(*normals);
   return normals;
-}
-
-bool detectHarris(const Cloud::Ptr& cloud, const DetectorSettings& settings, double mr,
-                  std::vector<Feature3D>& keypoints) {
-  const double radius = settings.radius * mr;
-  pcl::HarrisKeypoint3D<pcl::PointXYZ, pcl::PointXYZI> harris(
-      harrisMethod(settings.method), static_cast<float>(radius),
-      static_cast<float>(settings.threshold));
-  harris.setSearchMethod(
-      pcl::search::KdTree<pcl::PointXYZ>::Ptr(new pcl::search::KdTree<pcl::PointXYZ>));
-  harris.setRadius(static_cast<float>(radius));
-  harris.setNonMaxSupression(true);
-  harris.setRefine(false);                      // keypoints stay vertices, so they have an index
-  harris.setNumberOfThreads(settings.threads);  // PCL's default, 0, is not "all cores" here
-  harris.setInputCloud(cloud);
-  harris.setNormals(normalsOf(cloud, radius, settings.threads));
-  pcl::PointCloud<pcl::PointXYZI> found;
-  harris.compute(found);
-  const pcl::Indices& indices = harris.getKeypointsIndices()->indices;
-  for (std::size_t k = 0; k < found.size() && k < indices.size(); ++k) {
-    keypoints.push_back(vertexKeypoint(*cloud, indices[k], radius, found[k].intensity));
-  }
-  return true;
 }
 
 // SIFT works on a scalar per point: PCL's field selector for PointNormal takes the curvature.

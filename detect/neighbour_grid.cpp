@@ -59,18 +59,27 @@ void sortNeighbours(std::vector<Neighbour>& found, float limit) {
 
 NeighbourGrid::NeighbourGrid(const std::vector<float>& xyz, double side) {
   const std::size_t n = xyz.size() / 3;
+  float low[3], high[3];
   for (int a = 0; a < 3; ++a) {
-    low_[a] = high_[a] = n ? xyz[a] : 0.0f;
+    low[a] = high[a] = n ? xyz[a] : 0.0f;
     for (std::size_t i = 0; i < n; ++i) {
-      low_[a] = std::min(low_[a], xyz[3 * i + a]);
-      high_[a] = std::max(high_[a], xyz[3 * i + a]);
+      low[a] = std::min(low[a], xyz[3 * i + a]);
+      high[a] = std::max(high[a], xyz[3 * i + a]);
     }
   }
-  double extent = 0.0;
-  for (int a = 0; a < 3; ++a) extent = std::max(extent, double(high_[a]) - low_[a]);
-  side_ = std::max(side, extent / kCellsPerAxis);
+  // Layers across the longest axis: there are the most of them.
+  const auto extent = [&](int a) { return double(high[a]) - low[a]; };
+  int longest = 2;
+  for (int a = 1; a >= 0; --a) longest = extent(a) > extent(longest) ? a : longest;
+  for (int d = 0, a = 0; a < 3; ++a)
+    if (a != longest) axis_[d++] = a;
+  axis_[2] = longest;
+  side_ = std::max(side, extent(longest) / kCellsPerAxis);
   if (!(side_ > 0.0)) side_ = 1.0;  // every point at one place: one cell
-  for (int a = 0; a < 3; ++a) size_[a] = int((double(high_[a]) - low_[a]) / side_) + 1;
+  for (int d = 0; d < 3; ++d) {
+    low_[d] = low[axis_[d]];
+    size_[d] = int(extent(axis_[d]) / side_) + 1;
+  }
   start_.assign(std::size_t(size_[0]) * size_[1] * size_[2] + 1, 0);
   std::vector<std::int64_t> cellOf(n);
   for (std::size_t i = 0; i < n; ++i) {
@@ -94,26 +103,28 @@ void NeighbourGrid::Within(const float* q, float limit, bool sorted,
   found.clear();
   // Cells are skipped only when their box is clearly out of reach.
   const double reach = double(limit) * (1.0 + 1e-5);
-  const double radius = std::sqrt(reach) + kSlack * side_;
-  const auto first = [&](int a) {
-    return std::max(int(std::floor((q[a] - radius - low_[a]) / side_)), 0);
+  const double radius = searchRadius(limit);
+  const auto first = [&](int d, double half) {
+    return std::max(int(std::floor((at(q, d) - half - low_[d]) / side_)), 0);
   };
-  const auto last = [&](int a) {
-    return std::min(int(std::floor((q[a] + radius - low_[a]) / side_)), size_[a] - 1);
+  const auto last = [&](int d, double half) {
+    return std::min(int(std::floor((at(q, d) + half - low_[d]) / side_)), size_[d] - 1);
   };
-  for (int z = first(2); z <= last(2); ++z) {
+  const std::int64_t* start = start_.data();
+  const int* members = members_.data();
+  const float* points = cellXyz_.data();
+  for (int z = first(2, radius); z <= last(2, radius); ++z) {
     const double dz = gap(q, 2, z);
-    for (int y = first(1); y <= last(1); ++y) {
+    for (int y = first(1, radius); y <= last(1, radius); ++y) {
       const double rest = reach - dz * dz - gap(q, 1, y) * gap(q, 1, y);
       if (rest < 0.0) continue;
       const double half = std::sqrt(rest) + kSlack * side_;
-      const int x0 = std::max(int(std::floor((q[0] - half - low_[0]) / side_)), 0);
-      const int x1 = std::min(int(std::floor((q[0] + half - low_[0]) / side_)), size_[0] - 1);
+      const int x0 = first(0, half), x1 = last(0, half);
       if (x0 > x1) continue;
       const std::int64_t row = (std::int64_t(z) * size_[1] + y) * size_[0];
-      for (std::int64_t k = start_[row + x0]; k < start_[row + x1 + 1]; ++k) {
-        const float distance = squaredDistance(q, &cellXyz_[3 * k]);
-        if (distance < limit) found.push_back(key(distance, members_[k]));
+      for (std::int64_t k = start[row + x0], end = start[row + x1 + 1]; k < end; ++k) {
+        const float distance = squaredDistance(q, points + 3 * k);
+        if (distance < limit) found.push_back(key(distance, members[k]));
       }
     }
   }
@@ -127,7 +138,7 @@ void NeighbourGrid::Nearest(const float* q, int count, std::vector<Neighbour>& f
   int c[3];
   cell(q, c);
   int lastShell = 0;
-  for (int a = 0; a < 3; ++a) lastShell = std::max({lastShell, c[a], size_[a] - 1 - c[a]});
+  for (int d = 0; d < 3; ++d) lastShell = std::max({lastShell, c[d], size_[d] - 1 - c[d]});
   // Shells of cells around q's, until the `want`-th nearest found is nearer than any point of
   // the cells not visited (strictly, so that no point left out ties with it).
   for (int shell = 0; shell <= lastShell; ++shell) {
@@ -141,21 +152,39 @@ void NeighbourGrid::Nearest(const float* q, int count, std::vector<Neighbour>& f
   found.resize(want);
 }
 
+const int* NeighbourGrid::LayerBegin(int layer) const {
+  return members_.data() + start_[std::size_t(layer) * size_[1] * size_[0]];
+}
+
+const int* NeighbourGrid::LayerEnd(int layer) const {
+  return LayerBegin(layer + 1);
+}
+
+int NeighbourGrid::LayerReach(float limit) const {
+  return int(std::ceil(searchRadius(limit) / side_));
+}
+
 Neighbour NeighbourGrid::key(float distance, int index) {
   std::uint32_t bits;
   std::memcpy(&bits, &distance, sizeof bits);
   return (Neighbour(bits) << 32) | static_cast<std::uint32_t>(index);
 }
 
-// Distance along `axis` from q to cell `index` of that axis, less a slack; 0 inside it.
-double NeighbourGrid::gap(const float* q, int axis, int index) const {
-  const double from = low_[axis] + index * side_, to = from + side_;
-  return std::max(0.0, std::max(from - q[axis], q[axis] - to) - kSlack * side_);
+// The radius of the box of cells a search below `limit` visits: a little beyond sqrt(limit).
+double NeighbourGrid::searchRadius(float limit) const {
+  return std::sqrt(double(limit) * (1.0 + 1e-5)) + kSlack * side_;
+}
+
+// Distance along dimension `d` from q to cell `index` of that dimension, less a slack; 0 inside
+// it.
+double NeighbourGrid::gap(const float* q, int d, int index) const {
+  const double from = low_[d] + index * side_, to = from + side_;
+  return std::max(0.0, std::max(from - at(q, d), at(q, d) - to) - kSlack * side_);
 }
 
 std::int64_t NeighbourGrid::cell(const float* p, int c[3]) const {
-  for (int a = 0; a < 3; ++a) {
-    c[a] = std::max(std::min(int((double(p[a]) - low_[a]) / side_), size_[a] - 1), 0);
+  for (int d = 0; d < 3; ++d) {
+    c[d] = std::max(std::min(int((double(at(p, d)) - low_[d]) / side_), size_[d] - 1), 0);
   }
   return (std::int64_t(c[2]) * size_[1] + c[1]) * size_[0] + c[0];
 }
@@ -188,10 +217,10 @@ void NeighbourGrid::appendShell(const float* q, const int c[3], int shell,
 // grid's border bounds nothing: no point lies beyond it).
 double NeighbourGrid::covered(const float* q, const int c[3], int shell) const {
   double reach = std::numeric_limits<double>::infinity();
-  for (int a = 0; a < 3; ++a) {
-    if (c[a] - shell > 0) reach = std::min(reach, q[a] - (low_[a] + (c[a] - shell) * side_));
-    if (c[a] + shell < size_[a] - 1)
-      reach = std::min(reach, low_[a] + (c[a] + shell + 1) * side_ - q[a]);
+  for (int d = 0; d < 3; ++d) {
+    if (c[d] - shell > 0) reach = std::min(reach, at(q, d) - (low_[d] + (c[d] - shell) * side_));
+    if (c[d] + shell < size_[d] - 1)
+      reach = std::min(reach, low_[d] + (c[d] + shell + 1) * side_ - at(q, d));
   }
   return std::max(0.0, reach - kSlack * side_);
 }

@@ -34,7 +34,9 @@ inline float SquaredLimit(double radius) {
 
 // Points bucketed in cubic cells, each cell's coordinates stored together. A search visits the
 // rows of cells its sphere reaches. Cells are stored densely: their side grows for meshes whose
-// extent would need more than 512 of them along an axis.
+// extent would need more than 512 of them along an axis. The cells are ordered layer by layer
+// along the longest axis, so that a caller can work through the points a layer at a time and
+// keep only the results of the few layers a search reaches.
 class NeighbourGrid {
  public:
   // `xyz`: x y z triples (model units, finite), copied in cell order; `side`: the cell side wanted,
@@ -50,18 +52,30 @@ class NeighbourGrid {
   // then index, into `found` (replaced).
   void Nearest(const float* q, int count, std::vector<Neighbour>& found) const;
 
+  // The number of layers, and the indices of the points of layer `layer` (cell by cell).
+  int Layers() const { return size_[2]; }
+  const int* LayerBegin(int layer) const;
+  const int* LayerEnd(int layer) const;
+  // How many layers away from a point's own the points a search below `limit` finds can lie.
+  int LayerReach(float limit) const;
+
  private:
   static Neighbour key(float distance, int index);
-  double gap(const float* q, int axis, int index) const;
+  double searchRadius(float limit) const;
+  float at(const float* p, int dimension) const { return p[axis_[dimension]]; }
+  double gap(const float* q, int dimension, int index) const;
   std::int64_t cell(const float* p, int c[3]) const;
   void appendRow(const float* q, std::int64_t row, int x0, int x1,
                  std::vector<Neighbour>& found) const;
   void appendShell(const float* q, const int c[3], int shell, std::vector<Neighbour>& found) const;
   double covered(const float* q, const int c[3], int shell) const;
 
-  float low_[3], high_[3];
-  double side_;
+  // Per dimension of the grid (0: along a row of cells, 2: across layers): the coordinate axis,
+  // the smallest coordinate and the number of cells.
+  int axis_[3];
+  float low_[3];
   int size_[3];
+  double side_;
   std::vector<std::int64_t> start_;  // cell c holds members_[start_[c] .. start_[c + 1])
   std::vector<int> members_;         // point indices, cell by cell
   std::vector<float> cellXyz_;       // their coordinates, in the same order
