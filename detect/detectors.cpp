@@ -1,14 +1,11 @@
-// The detectors: ISS and Harris through our own faster roads to PCL's results, SIFT and uniform
-// sampling through PCL's classes, whose templates are slow to compile and so live here alone.
+// The detectors: ISS, Harris and SIFT through our own faster roads to PCL's results, uniform
+// sampling through PCL's class, whose template is slow to compile and so lives here alone.
 
 #include "detect/detectors.h"
 
 #include <pcl/common/common.h>
-#include <pcl/features/normal_3d_omp.h>
 #include <pcl/filters/uniform_sampling.h>
-#include <pcl/keypoints/sift_keypoint.h>
 #include <pcl/point_types.h>
-#include <pcl/search/kdtree.h>
 #include <vtkPoints.h>
 #include <vtkPolyData.h>
 
@@ -17,6 +14,7 @@
 
 #include "detect/harris_keypoints.h"
 #include "detect/iss_keypoints.h"
+#include "detect/sift_keypoints.h"
 
 namespace Ostrel {
 namespace Detect {
@@ -98,43 +96,23 @@ bool detectHarris(const Cloud::Ptr& cloud, const DetectorSettings& settings, dou
   return true;
 }
 
-// Normals at `radius`, estimated in parallel: the same per-point computation Harris would run
-// on one thread when given none.
-pcl::PointCloud<pcl::Normal>::Ptr normalsOf(const Cloud::Ptr& cloud, double radius,
-                                            unsigned threads) {
-  pcl::NormalEstimationOMP<pcl::PointXYZ, pcl::Normal> estimation(threads);
-  estimation.setInputCloud(cloud);
-  estimation.setSearchMethod(
-      pcl::search::KdTree<pcl::PointXYZ>::Ptr(new pcl::search::KdTree<pcl::PointXYZ>));
-  estimation.setRadiusSearch(radius);
-  pcl::PointCloud<pcl::Normal>::Ptr normals(new pcl::PointCloud<pcl::Normal>);
-  estimation.compute(*normals);
-  return normals;
-}
-
-// SIFT works on a scalar per point: PCL's field selector for PointNormal takes the curvature.
+// SIFT through SIFTKeypoints, which gives PCL's SIFTKeypoint's keypoints on the curvature of
+// normals in less time. Its points are voxel centroids, not vertices: index -1. Score: the
+// absolute difference of Gaussians at the keypoint, its contrast.
 bool detectSIFT(const Cloud::Ptr& cloud, const DetectorSettings& settings, double mr,
                 std::vector<Feature3D>& keypoints) {
-  const pcl::PointCloud<pcl::Normal>::Ptr normals =
-      normalsOf(cloud, settings.normalRadius * mr, settings.threads);
-  pcl::PointCloud<pcl::PointNormal>::Ptr withCurvature(new pcl::PointCloud<pcl::PointNormal>);
-  pcl::concatenateFields(*cloud, *normals, *withCurvature);
-
-  pcl::SIFTKeypoint<pcl::PointNormal, pcl::PointWithScale> sift;
-  sift.setSearchMethod(
-      pcl::search::KdTree<pcl::PointNormal>::Ptr(new pcl::search::KdTree<pcl::PointNormal>));
-  sift.setScales(static_cast<float>(settings.minScale * mr), settings.octaves,
-                 settings.scalesPerOctave);
-  sift.setMinimumContrast(static_cast<float>(settings.minContrast));
-  sift.setInputCloud(withCurvature);
-  pcl::PointCloud<pcl::PointWithScale> found;
-  sift.compute(found);
-  for (const pcl::PointWithScale& point : found) {
-    Feature3D keypoint;  // SIFT's points are voxel centroids, not vertices: index -1, score 0
+  const SIFTParameters parameters = {
+      settings.normalRadius * mr, static_cast<float>(settings.minScale * mr), settings.octaves,
+      settings.scalesPerOctave,   static_cast<float>(settings.minContrast),   settings.threads};
+  std::vector<SIFTKeypoint> found;
+  SIFTKeypoints(xyzOf(*cloud), parameters, found);
+  for (const SIFTKeypoint& point : found) {
+    Feature3D keypoint;
     keypoint.x = point.x;
     keypoint.y = point.y;
     keypoint.z = point.z;
     keypoint.scale = point.scale;
+    keypoint.score = point.contrast;
     keypoints.push_back(keypoint);
   }
   return true;

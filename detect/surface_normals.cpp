@@ -2,6 +2,7 @@
 
 #include <pcl/features/normal_3d.h>
 
+#include <algorithm>
 #include <limits>
 
 namespace Ostrel {
@@ -37,7 +38,7 @@ void SurfaceNormals(const pcl::PointCloud<pcl::PointXYZ>& cloud, const Neighbour
   const int n = static_cast<int>(cloud.size());
   const float limit = SquaredLimit(radius);
   normals.resize(cloud.size());
-#pragma omp parallel num_threads(threads)
+#pragma omp parallel num_threads(std::max(1u, threads))
   {
     std::vector<Neighbour> found;
     pcl::Indices indices;
