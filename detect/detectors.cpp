@@ -1,15 +1,11 @@
-// The PCL detectors. Every PCL template the tool instantiates lives in this file: they are slow
-// to compile, and one translation unit compiles them once.
+// The detectors: ISS, Harris and SIFT through our own faster roads to PCL's results, uniform
+// sampling through PCL's class, whose template is slow to compile and so lives here alone.
 
 #include "detect/detectors.h"
 
 #include <pcl/common/common.h>
-#include <pcl/features/normal_3d_omp.h>
 #include <pcl/filters/uniform_sampling.h>
-#include <pcl/keypoints/harris_3d.h>
-#include <pcl/keypoints/sift_keypoint.h>
 #include <pcl/point_types.h>
-#include <pcl/search/kdtree.h>
 #include <vtkPoints.h>
 #include <vtkPolyData.h>
 
@@ -17,7 +13,9 @@
 #include <cmath>
 #include <cstdint>
 
+#include "detect/harris_keypoints.h"
 #include "detect/iss_keypoints.h"
+#include "detect/sift_keypoints.h"
 
 namespace Ostrel {
 namespace Detect {
@@ -51,97 +49,77 @@ Feature3D vertexKeypoint(const Cloud& cloud, int index, double scale, double sco
   return keypoint;
 }
 
+std::vector<float> xyzOf(const Cloud& cloud) {
+  std::vector<float> xyz;
+  xyz.reserve(3 * cloud.size());
+  for (const pcl::PointXYZ& p : cloud) xyz.insert(xyz.end(), {p.x, p.y, p.z});
+  return xyz;
+}
+
 // ISS through ISSKeypoints, which gives PCL's ISSKeypoint3D's keypoints in less time (the tests
 // hold it to PCL's class). Score: the third eigenvalue, the saliency ISS ranks points by.
 bool detectISS(const Cloud::Ptr& cloud, const DetectorSettings& settings, double mr,
                std::vector<Feature3D>& keypoints, std::string&) {
-  std::vector<float> xyz;
-  xyz.reserve(3 * cloud->size());
-  for (const pcl::PointXYZ& p : *cloud) xyz.insert(xyz.end(), {p.x, p.y, p.z});
   const DetectorSetting& iss = settings.detector;
   const ISSParameters parameters = {settings.radius * mr,      iss.real("nonMaxRadius") * mr,
                                     iss.real("gamma21"),       iss.real("gamma32"),
                                     iss.whole("minNeighbors"), settings.threads};
   std::vector<int> indices;
   std::vector<double> saliency;
-  ISSKeypoints(xyz, parameters, indices, saliency);
+  ISSKeypoints(xyzOf(*cloud), parameters, indices, saliency);
   for (const int index : indices) {
     keypoints.push_back(vertexKeypoint(*cloud, index, settings.radius * mr, saliency[index]));
   }
   return true;
 }
 
-pcl::HarrisKeypoint3D<pcl::PointXYZ, pcl::PointXYZI>::ResponseMethod harrisMethod(
-    const std::string& name) {
-  using Harris = pcl::HarrisKeypoint3D<pcl::PointXYZ, pcl::PointXYZI>;
-  if (name == "noble") return Harris::NOBLE;
-  if (name == "lowe") return Harris::LOWE;
-  if (name == "tomasi") return Harris::TOMASI;
-  if (name == "curvature") return Harris::CURVATURE;
-  return Harris::HARRIS;
+HarrisMethod harrisMethod(const std::string& name) {
+  if (name == "noble") return HarrisMethod::Noble;
+  if (name == "lowe") return HarrisMethod::Lowe;
+  if (name == "tomasi") return HarrisMethod::Tomasi;
+  if (name == "curvature") return HarrisMethod::Curvature;
+  return HarrisMethod::Harris;
 }
 
-// Normals at `radius`, estimated in parallel: the same per-point computation Harris would run
-// on one thread when given none.
-pcl::PointCloud<pcl::Normal>::Ptr normalsOf(const Cloud::Ptr& cloud, double radius,
-                                            unsigned threads) {
-  pcl::NormalEstimationOMP<pcl::PointXYZ, pcl::Normal> estimation(threads);
-  estimation.setInputCloud(cloud);
-  estimation.setSearchMethod(
-      pcl::search::KdTree<pcl::PointXYZ>::Ptr(new pcl::search::KdTree<pcl::PointXYZ>));
-  estimation.setRadiusSearch(radius);
-  pcl::PointCloud<pcl::Normal>::Ptr normals(new pcl::PointCloud<pcl::Normal>);
-  estimation.compute(*normals);
-  return normals;
-}
-
+// Harris through HarrisKeypoints, which gives PCL's HarrisKeypoint3D's keypoints and responses
+// (normals at the same radius, non-maximum suppression, no refinement, so keypoints stay
+// vertices) in less time. Score: the response.
 bool detectHarris(const Cloud::Ptr& cloud, const DetectorSettings& settings, double mr,
                   std::vector<Feature3D>& keypoints, std::string&) {
   const double radius = settings.radius * mr;
-  pcl::HarrisKeypoint3D<pcl::PointXYZ, pcl::PointXYZI> harris(
-      harrisMethod(settings.detector.word("method")), static_cast<float>(radius),
-      static_cast<float>(settings.detector.real("threshold")));
-  harris.setSearchMethod(
-      pcl::search::KdTree<pcl::PointXYZ>::Ptr(new pcl::search::KdTree<pcl::PointXYZ>));
-  harris.setRadius(static_cast<float>(radius));
-  harris.setNonMaxSupression(true);
-  harris.setRefine(false);                      // keypoints stay vertices, so they have an index
-  harris.setNumberOfThreads(settings.threads);  // PCL's default, 0, is not "all cores" here
-  harris.setInputCloud(cloud);
-  harris.setNormals(normalsOf(cloud, radius, settings.threads));
-  pcl::PointCloud<pcl::PointXYZI> found;
-  harris.compute(found);
-  const pcl::Indices& indices = harris.getKeypointsIndices()->indices;
-  for (std::size_t k = 0; k < found.size() && k < indices.size(); ++k) {
-    keypoints.push_back(vertexKeypoint(*cloud, indices[k], radius, found[k].intensity));
+  const HarrisParameters parameters = {radius, harrisMethod(settings.detector.word("method")),
+                                       static_cast<float>(settings.detector.real("threshold")),
+                                       settings.threads};
+  std::vector<int> indices;
+  std::vector<float> response;
+  HarrisKeypoints(xyzOf(*cloud), parameters, indices, response);
+  for (const int index : indices) {
+    keypoints.push_back(vertexKeypoint(*cloud, index, radius, response[index]));
   }
   return true;
 }
 
-// SIFT works on a scalar per point: PCL's field selector for PointNormal takes the curvature.
+// SIFT through SIFTKeypoints, which gives PCL's SIFTKeypoint's keypoints on the curvature of
+// normals in less time. Its points are voxel centroids, not vertices: index -1. Score: the
+// absolute difference of Gaussians at the keypoint, its contrast.
 bool detectSIFT(const Cloud::Ptr& cloud, const DetectorSettings& settings, double mr,
                 std::vector<Feature3D>& keypoints, std::string&) {
-  const DetectorSetting& siftOptions = settings.detector;
-  const pcl::PointCloud<pcl::Normal>::Ptr normals =
-      normalsOf(cloud, siftOptions.real("normalRadius") * mr, settings.threads);
-  pcl::PointCloud<pcl::PointNormal>::Ptr withCurvature(new pcl::PointCloud<pcl::PointNormal>);
-  pcl::concatenateFields(*cloud, *normals, *withCurvature);
-
-  pcl::SIFTKeypoint<pcl::PointNormal, pcl::PointWithScale> sift;
-  sift.setSearchMethod(
-      pcl::search::KdTree<pcl::PointNormal>::Ptr(new pcl::search::KdTree<pcl::PointNormal>));
-  sift.setScales(static_cast<float>(siftOptions.real("minScale") * mr),
-                 siftOptions.whole("octaves"), siftOptions.whole("scalesPerOctave"));
-  sift.setMinimumContrast(static_cast<float>(siftOptions.real("minContrast")));
-  sift.setInputCloud(withCurvature);
-  pcl::PointCloud<pcl::PointWithScale> found;
-  sift.compute(found);
-  for (const pcl::PointWithScale& point : found) {
-    Feature3D keypoint;  // SIFT's points are voxel centroids, not vertices: index -1, score 0
+  const DetectorSetting& sift = settings.detector;
+  const SIFTParameters parameters = {sift.real("normalRadius") * mr,
+                                     static_cast<float>(sift.real("minScale") * mr),
+                                     sift.whole("octaves"),
+                                     sift.whole("scalesPerOctave"),
+                                     static_cast<float>(sift.real("minContrast")),
+                                     settings.threads};
+  std::vector<SIFTKeypoint> found;
+  SIFTKeypoints(xyzOf(*cloud), parameters, found);
+  for (const SIFTKeypoint& point : found) {
+    Feature3D keypoint;
     keypoint.x = point.x;
     keypoint.y = point.y;
     keypoint.z = point.z;
     keypoint.scale = point.scale;
+    keypoint.score = point.contrast;
     keypoints.push_back(keypoint);
   }
   return true;

@@ -73,7 +73,8 @@ TEST(Detectors, FindTheCornersOfABoxAndNothingInItsFaces) {
 
 // Uniform sampling keeps one vertex per occupied cell of side R * mr: on a flat lattice, the
 // number of cells, counted here without PCL. SIFT creates its points (index -1) at one of the
-// scales minScale * 2^(octave + (s - 1) / scalesPerOctave), written in model units.
+// scales minScale * 2^(octave + (s - 1) / scalesPerOctave), written in model units, and scores
+// them by their contrast.
 TEST(Detectors, UniformCountsItsCellsAndSiftWritesItsScales) {
   const Mesh plane = cleaned(BoxMesh({30, 30, 0}, {0.5, 0.5, 0.5}));
   for (const double radius : {2.0, 5.0, 7.0}) {
@@ -88,11 +89,10 @@ TEST(Detectors, UniformCountsItsCellsAndSiftWritesItsScales) {
   ASSERT_FALSE(sift.empty());
   for (const Feature3D& k : sift) {
     EXPECT_EQ(k.index, -1);
-    const double steps =
-        std::log2(k.scale / (Ostrel::Detect::defaultSetting(*Ostrel::Detect::findDetector("sift3d"))
-                                 .real("minScale") *
-                             0.5)) *
-        4;
+    const Ostrel::Detect::DetectorSetting sift =
+        Ostrel::Detect::defaultSetting(*Ostrel::Detect::findDetector("sift3d"));
+    EXPECT_GE(k.score, float(sift.real("minContrast")));  // its contrast
+    const double steps = std::log2(k.scale / (sift.real("minScale") * 0.5)) * 4;
     EXPECT_NEAR(steps, std::round(steps), 1e-4) << k.scale;
   }
 }

@@ -1,0 +1,60 @@
+#include "detect/surface_normals.h"
+
+#include <pcl/features/normal_3d.h>
+
+#include <algorithm>
+#include <limits>
+
+namespace Ostrel {
+namespace Detect {
+
+pcl::PointCloud<pcl::PointXYZ> CloudOf(const std::vector<float>& xyz) {
+  pcl::PointCloud<pcl::PointXYZ> cloud;
+  cloud.resize(xyz.size() / 3);
+  for (std::size_t i = 0; i < cloud.size(); ++i) {
+    cloud[i] = pcl::PointXYZ(xyz[3 * i], xyz[3 * i + 1], xyz[3 * i + 2]);
+  }
+  return cloud;
+}
+
+void NormalFromNeighbours(const pcl::PointCloud<pcl::PointXYZ>& cloud, int index,
+                          const pcl::Indices& neighbours, pcl::Normal& normal) {
+  Eigen::Vector4f plane;
+  if (neighbours.empty() || !pcl::computePointNormal(cloud, neighbours, plane, normal.curvature)) {
+    normal.normal_x = normal.normal_y = normal.normal_z = normal.curvature =
+        std::numeric_limits<float>::quiet_NaN();
+    return;
+  }
+  normal.normal_x = plane[0];
+  normal.normal_y = plane[1];
+  normal.normal_z = plane[2];
+  // The sensor origin of a cloud made from a mesh: the origin.
+  pcl::flipNormalTowardsViewpoint(cloud[index], 0.0f, 0.0f, 0.0f, normal.normal_x, normal.normal_y,
+                                  normal.normal_z);
+}
+
+void SurfaceNormals(const pcl::PointCloud<pcl::PointXYZ>& cloud, const NeighbourGrid& grid,
+                    double radius, unsigned threads, pcl::PointCloud<pcl::Normal>& normals) {
+  const int n = static_cast<int>(cloud.size());
+  const float limit = SquaredLimit(radius);
+  normals.resize(cloud.size());
+#pragma omp parallel num_threads(std::max(1u, threads))
+  {
+    std::vector<Neighbour> found;
+    pcl::Indices indices;
+#pragma omp for schedule(dynamic, 256)
+    for (int i = 0; i < n; ++i) {
+      grid.Within(cloud[i].data, limit, true, found);
+      IndicesOf(found, indices);
+      NormalFromNeighbours(cloud, i, indices, normals[i]);
+    }
+  }
+}
+
+void IndicesOf(const std::vector<Neighbour>& found, pcl::Indices& indices) {
+  indices.resize(found.size());
+  for (std::size_t k = 0; k < found.size(); ++k) indices[k] = IndexOf(found[k]);
+}
+
+}  // namespace Detect
+}  // namespace Ostrel
