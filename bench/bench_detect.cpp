@@ -97,7 +97,7 @@ Timing median(std::vector<Timing> timings) {
 }
 
 Keypoints keypointsOf(std::vector<Feature3D> found) {
-  Ostrel::Detect::SortKeypoints(found);
+  Ostrel::Detect::sortKeypoints(found);
   Keypoints keypoints;
   for (const Feature3D& k : found) keypoints.emplace_back(k.index, k.x, k.y, k.z, k.scale);
   return keypoints;
@@ -110,7 +110,7 @@ Timing timeDetector(vtkPolyData* scene, const DetectorSettings& settings, double
   for (int r = 0; r < runs; ++r) {
     std::string error;
     const Clock clock;
-    if (!Ostrel::Detect::DetectKeypoints(scene, settings, mr, found, error)) {
+    if (!Ostrel::Detect::detectKeypoints(scene, settings, mr, found, error)) {
       std::fprintf(stderr, "%s: %s\n", settings.detector.spec->name.c_str(), error.c_str());
     }
     timings.push_back({clock.seconds(), found.size(), clock.cpuSeconds()});

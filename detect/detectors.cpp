@@ -66,7 +66,7 @@ bool detectISS(const Cloud::Ptr& cloud, const DetectorSettings& settings, double
                                     iss.whole("minNeighbors"), settings.threads};
   std::vector<int> indices;
   std::vector<double> saliency;
-  ISSKeypoints(xyzOf(*cloud), parameters, indices, saliency);
+  issKeypoints(xyzOf(*cloud), parameters, indices, saliency);
   for (const int index : indices) {
     keypoints.push_back(vertexKeypoint(*cloud, index, settings.radius * mr, saliency[index]));
   }
@@ -92,7 +92,7 @@ bool detectHarris(const Cloud::Ptr& cloud, const DetectorSettings& settings, dou
                                        settings.threads};
   std::vector<int> indices;
   std::vector<float> response;
-  HarrisKeypoints(xyzOf(*cloud), parameters, indices, response);
+  harrisKeypoints(xyzOf(*cloud), parameters, indices, response);
   for (const int index : indices) {
     keypoints.push_back(vertexKeypoint(*cloud, index, radius, response[index]));
   }
@@ -112,7 +112,7 @@ bool detectSIFT(const Cloud::Ptr& cloud, const DetectorSettings& settings, doubl
                                      static_cast<float>(sift.real("minContrast")),
                                      settings.threads};
   std::vector<SIFTKeypoint> found;
-  SIFTKeypoints(xyzOf(*cloud), parameters, found);
+  siftKeypoints(xyzOf(*cloud), parameters, found);
   for (const SIFTKeypoint& point : found) {
     Feature3D keypoint;
     keypoint.x = point.x;
@@ -188,14 +188,14 @@ const Detector kDetectors[] = {{"iss", detectISS},
 
 }  // namespace
 
-bool CanRun(const DetectorSpec& spec) {
+bool canRun(const DetectorSpec& spec) {
   for (const Detector& detector : kDetectors) {
     if (spec.name == detector.name) return true;
   }
   return false;
 }
 
-bool DetectKeypoints(vtkPolyData* mesh, const DetectorSettings& settings, double mr,
+bool detectKeypoints(vtkPolyData* mesh, const DetectorSettings& settings, double mr,
                      std::vector<Feature3D>& keypoints, std::string& error) {
   keypoints.clear();
   if (mesh == nullptr || mesh->GetNumberOfPoints() == 0) {

@@ -22,9 +22,9 @@ namespace Ostrel {
 namespace Detect {
 
 // True when `spec` (of detectorSpecs()) has a function that runs it here.
-bool CanRun(const DetectorSpec& spec);
+bool canRun(const DetectorSpec& spec);
 
-bool DetectKeypoints(vtkPolyData* mesh, const DetectorSettings& settings, double mr,
+bool detectKeypoints(vtkPolyData* mesh, const DetectorSettings& settings, double mr,
                      std::vector<LocalFeatures::Impl::Feature3D>& keypoints, std::string& error);
 
 }  // namespace Detect

@@ -20,7 +20,7 @@ namespace {
 // How many of the sorted `found` are closer than sqrt(limit): they lead the list.
 std::size_t countBelow(const std::vector<Neighbour>& found, float limit) {
   std::size_t count = 0;
-  while (count < found.size() && DistanceOf(found[count]) < limit) ++count;
+  while (count < found.size() && distanceOf(found[count]) < limit) ++count;
   return count;
 }
 
@@ -105,7 +105,7 @@ class BandLists {
   BandLists(int points, int slots, int threads)
       : spans_(points), parts_(slots, std::vector<Part>(threads)) {}
 
-  void Clear(int slot, int thread) {
+  void clear(int slot, int thread) {
     Part& part = parts_[slot][thread];
     const std::lock_guard<std::mutex> lock(poolMutex_);
     for (std::vector<int>& block : part.blocks) pool_.push_back(std::move(block));
@@ -113,20 +113,20 @@ class BandLists {
   }
 
   // Keeps the first `count` of `found` as point i's list.
-  void Store(int i, int slot, int thread, const std::vector<Neighbour>& found, std::size_t count) {
+  void store(int i, int slot, int thread, const std::vector<Neighbour>& found, std::size_t count) {
     Part& part = parts_[slot][thread];
     if (part.blocks.empty() || part.fill + count > part.blocks.back().size()) {
       part.blocks.push_back(take(count));
       part.fill = 0;
     }
     int* list = part.blocks.back().data() + part.fill;
-    for (std::size_t k = 0; k < count; ++k) list[k] = IndexOf(found[k]);
+    for (std::size_t k = 0; k < count; ++k) list[k] = indexOf(found[k]);
     spans_[i] = {list, list + count};
     part.fill += count;
   }
 
-  const int* Begin(int i) const { return spans_[i].first; }
-  const int* End(int i) const { return spans_[i].second; }
+  const int* begin(int i) const { return spans_[i].first; }
+  const int* end(int i) const { return spans_[i].second; }
 
  private:
   static constexpr std::size_t kBlock = 1 << 16;  // ints: a few hundred lists
@@ -163,23 +163,23 @@ struct Band {
 };
 
 Band bandOf(const NeighbourGrid& grid, int band, int layersPerBand) {
-  const int layers = grid.Layers();
+  const int layers = grid.layers();
   if (band < 0 || band * layersPerBand >= layers) return {nullptr, nullptr};
   const int end = std::min((band + 1) * layersPerBand, layers);
-  return {grid.LayerBegin(band * layersPerBand), grid.LayerEnd(end - 1)};
+  return {grid.layerBegin(band * layersPerBand), grid.layerEnd(end - 1)};
 }
 
 }  // namespace
 
-void HarrisKeypoints(const std::vector<float>& xyz, const HarrisParameters& parameters,
+void harrisKeypoints(const std::vector<float>& xyz, const HarrisParameters& parameters,
                      std::vector<int>& keypoints, std::vector<float>& response) {
   const int n = static_cast<int>(xyz.size() / 3);
-  const pcl::PointCloud<pcl::PointXYZ> cloud = CloudOf(xyz);
+  const pcl::PointCloud<pcl::PointXYZ> cloud = cloudOf(xyz);
   const NeighbourGrid grid(xyz, parameters.radius / 2);
   // PCL's normals search with the radius given; its response and suppression with the radius
   // rounded to float.
-  const float normalLimit = SquaredLimit(parameters.radius);
-  const float harrisLimit = SquaredLimit(static_cast<float>(parameters.radius));
+  const float normalLimit = squaredLimit(parameters.radius);
+  const float harrisLimit = squaredLimit(static_cast<float>(parameters.radius));
   const float limit = std::max(normalLimit, harrisLimit);
   pcl::PointCloud<pcl::Normal> normals;
   normals.resize(cloud.size());
@@ -191,8 +191,8 @@ void HarrisKeypoints(const std::vector<float>& xyz, const HarrisParameters& para
   // all known at step s - 1) and the suppression in band s - 4 (whose neighbours' responses were
   // all known at step s - 1). Lists are kept for the five bands from s - 4 to s only: on the
   // 1M-vertex bench scene, thicker bands (fewer steps) held a quarter more memory for no speed.
-  const int perBand = grid.LayerReach(limit);
-  const int bands = (grid.Layers() + perBand - 1) / perBand, slots = 5;
+  const int perBand = grid.layerReach(limit);
+  const int bands = (grid.layers() + perBand - 1) / perBand, slots = 5;
   const unsigned threads = std::max(1u, parameters.threads);
   BandLists lists(n, slots, int(threads));
 #pragma omp parallel num_threads(threads)
@@ -203,24 +203,24 @@ void HarrisKeypoints(const std::vector<float>& xyz, const HarrisParameters& para
     for (int step = 0; step < bands + 4; ++step) {
       const Band search = bandOf(grid, step, perBand), respond = bandOf(grid, step - 2, perBand),
                  suppress = bandOf(grid, step - 4, perBand);
-      lists.Clear(step % slots, thread);  // band s - 5's, done with at step s - 1
+      lists.clear(step % slots, thread);  // band s - 5's, done with at step s - 1
       const int work = search.size() + respond.size() + suppress.size();
 #pragma omp for schedule(dynamic, 64)
       for (int k = 0; k < work; ++k) {
         if (k < search.size()) {
           const int i = search.first[k];
-          grid.Within(cloud[i].data, limit, true, found);
-          lists.Store(i, step % slots, thread, found, countBelow(found, harrisLimit));
+          grid.within(cloud[i].data, limit, true, found);
+          lists.store(i, step % slots, thread, found, countBelow(found, harrisLimit));
           found.resize(countBelow(found, normalLimit));
-          IndicesOf(found, indices);
-          NormalFromNeighbours(cloud, i, indices, normals[i]);
+          indicesOf(found, indices);
+          normalFromNeighbours(cloud, i, indices, normals[i]);
         } else if (k < search.size() + respond.size()) {
           const int i = respond.first[k - search.size()];
-          response[i] = responseOf(normals, lists.Begin(i), lists.End(i), parameters.method,
+          response[i] = responseOf(normals, lists.begin(i), lists.end(i), parameters.method,
                                    normals[i].curvature);
         } else {
           const int i = suppress.first[k - search.size() - respond.size()];
-          isMax[i] = isMaximum(response, i, lists.Begin(i), lists.End(i), parameters.threshold);
+          isMax[i] = isMaximum(response, i, lists.begin(i), lists.end(i), parameters.threshold);
         }
       }
     }

@@ -31,7 +31,7 @@ struct HarrisParameters {
   unsigned threads;
 };
 
-void HarrisKeypoints(const std::vector<float>& xyz, const HarrisParameters& parameters,
+void harrisKeypoints(const std::vector<float>& xyz, const HarrisParameters& parameters,
                      std::vector<int>& keypoints, std::vector<float>& response);
 
 }  // namespace Detect

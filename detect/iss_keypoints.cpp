@@ -20,7 +20,7 @@ Eigen::Matrix3d scatter(const std::vector<float>& xyz, int index,
   const double centre[3] = {xyz[3 * index], xyz[3 * index + 1], xyz[3 * index + 2]};
   double cov[9] = {};
   for (const auto& neighbour : neighbours) {
-    const float* p = &xyz[3 * std::size_t(IndexOf(neighbour))];
+    const float* p = &xyz[3 * std::size_t(indexOf(neighbour))];
     const double point[3] = {p[0], p[1], p[2]};
     for (int i = 0; i < 3; ++i) {
       for (int j = 0; j < 3; ++j) cov[i * 3 + j] += (point[i] - centre[i]) * (point[j] - centre[j]);
@@ -41,20 +41,20 @@ double saliencyOf(const Eigen::Matrix3d& scatterMatrix, const ISSParameters& p) 
 
 }  // namespace
 
-void ISSKeypoints(const std::vector<float>& xyz, const ISSParameters& parameters,
+void issKeypoints(const std::vector<float>& xyz, const ISSParameters& parameters,
                   std::vector<int>& keypoints, std::vector<double>& saliency) {
   const int n = static_cast<int>(xyz.size() / 3);
   // Cells of half the salient radius: a search then visits little more than its sphere.
   const NeighbourGrid grid(xyz, parameters.salientRadius / 2);
-  const float salientLimit = SquaredLimit(parameters.salientRadius);
-  const float nonMaxLimit = SquaredLimit(parameters.nonMaxRadius);
+  const float salientLimit = squaredLimit(parameters.salientRadius);
+  const float nonMaxLimit = squaredLimit(parameters.nonMaxRadius);
   saliency.assign(n, 0.0);
 #pragma omp parallel num_threads(parameters.threads)
   {
     std::vector<Neighbour> found;
 #pragma omp for schedule(dynamic, 256)
     for (int i = 0; i < n; ++i) {
-      grid.Within(&xyz[3 * std::size_t(i)], salientLimit, true, found);
+      grid.within(&xyz[3 * std::size_t(i)], salientLimit, true, found);
       saliency[i] = saliencyOf(scatter(xyz, i, found, parameters.minNeighbors), parameters);
     }
   }
@@ -65,10 +65,10 @@ void ISSKeypoints(const std::vector<float>& xyz, const ISSParameters& parameters
 #pragma omp for schedule(dynamic, 256)
     for (int i = 0; i < n; ++i) {
       if (!(saliency[i] > 0.0)) continue;
-      grid.Within(&xyz[3 * std::size_t(i)], nonMaxLimit, false, found);
+      grid.within(&xyz[3 * std::size_t(i)], nonMaxLimit, false, found);
       if (static_cast<int>(found.size()) < parameters.minNeighbors) continue;
       isMax[i] = std::none_of(found.begin(), found.end(),
-                              [&](Neighbour j) { return saliency[i] < saliency[IndexOf(j)]; });
+                              [&](Neighbour j) { return saliency[i] < saliency[indexOf(j)]; });
     }
   }
   keypoints.clear();

@@ -29,7 +29,7 @@ struct ISSParameters {
   unsigned threads;
 };
 
-void ISSKeypoints(const std::vector<float>& xyz, const ISSParameters& parameters,
+void issKeypoints(const std::vector<float>& xyz, const ISSParameters& parameters,
                   std::vector<int>& keypoints, std::vector<double>& saliency);
 
 }  // namespace Detect

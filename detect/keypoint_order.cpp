@@ -8,7 +8,7 @@ namespace Detect {
 
 using LocalFeatures::Impl::Feature3D;
 
-void SortKeypoints(std::vector<Feature3D>& keypoints) {
+void sortKeypoints(std::vector<Feature3D>& keypoints) {
   std::sort(keypoints.begin(), keypoints.end(), [](const Feature3D& a, const Feature3D& b) {
     return std::tie(a.index, a.x, a.y, a.z, a.scale, a.score) <
            std::tie(b.index, b.x, b.y, b.z, b.scale, b.score);

@@ -11,7 +11,7 @@ namespace Detect {
 
 // By vertex index, then by position (x, y, z) for keypoints that are not vertices (index -1),
 // then by scale and score.
-void SortKeypoints(std::vector<LocalFeatures::Impl::Feature3D>& keypoints);
+void sortKeypoints(std::vector<LocalFeatures::Impl::Feature3D>& keypoints);
 
 }  // namespace Detect
 }  // namespace Ostrel

@@ -1,5 +1,5 @@
 #include "detect/run_detection.h"
 
 int main(int argc, char** argv) {
-  return Ostrel::Detect::RunDetection(argc, argv);
+  return Ostrel::Detect::runDetection(argc, argv);
 }

@@ -40,7 +40,7 @@ void sortNeighbours(std::vector<Neighbour>& found, float limit) {
     return;
   }
   const auto bucketOf = [&](Neighbour n) {
-    return std::min(int(DistanceOf(n) * scale), buckets - 1);
+    return std::min(int(distanceOf(n) * scale), buckets - 1);
   };
   start.assign(buckets + 1, 0);
   for (const Neighbour n : found) ++start[bucketOf(n) + 1];
@@ -99,7 +99,7 @@ NeighbourGrid::NeighbourGrid(const std::vector<float>& xyz, double side) {
   }
 }
 
-void NeighbourGrid::Within(const float* q, float limit, bool sorted,
+void NeighbourGrid::within(const float* q, float limit, bool sorted,
                            std::vector<Neighbour>& found) const {
   found.clear();
   // Cells are skipped only when their box is clearly out of reach.
@@ -132,7 +132,7 @@ void NeighbourGrid::Within(const float* q, float limit, bool sorted,
   if (sorted) sortNeighbours(found, limit);
 }
 
-void NeighbourGrid::Nearest(const float* q, int count, std::vector<Neighbour>& found) const {
+void NeighbourGrid::nearest(const float* q, int count, std::vector<Neighbour>& found) const {
   found.clear();
   const std::size_t want = std::min(std::size_t(std::max(count, 0)), members_.size());
   if (want == 0) return;
@@ -147,21 +147,21 @@ void NeighbourGrid::Nearest(const float* q, int count, std::vector<Neighbour>& f
     if (found.size() < want || shell == lastShell) continue;
     std::nth_element(found.begin(), found.begin() + (want - 1), found.end());
     const double reach = covered(q, c, shell);
-    if (double(DistanceOf(found[want - 1])) < reach * reach * (1.0 - 1e-5)) break;
+    if (double(distanceOf(found[want - 1])) < reach * reach * (1.0 - 1e-5)) break;
   }
   std::partial_sort(found.begin(), found.begin() + want, found.end());
   found.resize(want);
 }
 
-const int* NeighbourGrid::LayerBegin(int layer) const {
+const int* NeighbourGrid::layerBegin(int layer) const {
   return members_.data() + start_[std::size_t(layer) * size_[1] * size_[0]];
 }
 
-const int* NeighbourGrid::LayerEnd(int layer) const {
-  return LayerBegin(layer + 1);
+const int* NeighbourGrid::layerEnd(int layer) const {
+  return layerBegin(layer + 1);
 }
 
-int NeighbourGrid::LayerReach(float limit) const {
+int NeighbourGrid::layerReach(float limit) const {
   return int(std::ceil(searchRadius(limit) / side_));
 }
 

@@ -15,11 +15,11 @@ namespace Detect {
 // bits do) above the point's index, so that sorting the numbers sorts by distance, then index.
 using Neighbour = std::uint64_t;
 
-inline int IndexOf(Neighbour n) {
+inline int indexOf(Neighbour n) {
   return static_cast<int>(n & 0xffffffffu);
 }
 
-inline float DistanceOf(Neighbour n) {
+inline float distanceOf(Neighbour n) {
   const std::uint32_t bits = static_cast<std::uint32_t>(n >> 32);
   float distance;
   std::memcpy(&distance, &bits, sizeof distance);
@@ -28,7 +28,7 @@ inline float DistanceOf(Neighbour n) {
 
 // The squared-distance limit PCL's kd-tree search uses for `radius`: the double square rounded
 // to float.
-inline float SquaredLimit(double radius) {
+inline float squaredLimit(double radius) {
   return static_cast<float>(radius * radius);
 }
 
@@ -46,18 +46,18 @@ class NeighbourGrid {
   // The points whose squared distance to `q` is below `limit` (a point of the grid finds
   // itself), into `found` (replaced). With `sorted`, in the order of PCL's sorted kd-tree
   // results.
-  void Within(const float* q, float limit, bool sorted, std::vector<Neighbour>& found) const;
+  void within(const float* q, float limit, bool sorted, std::vector<Neighbour>& found) const;
 
   // The `count` points nearest to `q` (all points when there are fewer), sorted by distance,
   // then index, into `found` (replaced).
-  void Nearest(const float* q, int count, std::vector<Neighbour>& found) const;
+  void nearest(const float* q, int count, std::vector<Neighbour>& found) const;
 
   // The number of layers, and the indices of the points of layer `layer` (cell by cell).
-  int Layers() const { return size_[2]; }
-  const int* LayerBegin(int layer) const;
-  const int* LayerEnd(int layer) const;
+  int layers() const { return size_[2]; }
+  const int* layerBegin(int layer) const;
+  const int* layerEnd(int layer) const;
   // How many layers away from a point's own the points a search below `limit` finds can lie.
-  int LayerReach(float limit) const;
+  int layerReach(float limit) const;
 
  private:
   static Neighbour key(float distance, int index);

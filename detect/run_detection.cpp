@@ -94,11 +94,11 @@ int detectAndWrite(const DetectOptions& options, double mr, const MeshToDetect& 
   const auto start = std::chrono::steady_clock::now();
   std::vector<Feature3D> keypoints;
   std::string error;
-  if (!DetectKeypoints(mesh.mesh, options.settings, mr, keypoints, error)) {
+  if (!detectKeypoints(mesh.mesh, options.settings, mr, keypoints, error)) {
     fail(mesh.path + ": " + error);
     return Cli::kInputFailed;
   }
-  SortKeypoints(keypoints);
+  sortKeypoints(keypoints);
   const std::string name = TestSet::meshNameFromPath(mesh.path);
   const long long vertices = mesh.mesh->GetNumberOfPoints();
   std::string problem = writeFile(options, options.detectorID, name, keypoints);
@@ -150,7 +150,7 @@ int detectScenes(const DetectOptions& options, double mr) {
 
 }  // namespace
 
-int RunDetection(int argc, char** argv) {
+int runDetection(int argc, char** argv) {
   DetectOptions options;
   const Cli::ParseOutcome outcome = parseDetectOptions(argc, argv, options);
   if (outcome != Cli::ParseOutcome::run) return Cli::exitStatusOf(outcome);

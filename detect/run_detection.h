@@ -8,7 +8,7 @@
 namespace Ostrel {
 namespace Detect {
 
-int RunDetection(int argc, char** argv);
+int runDetection(int argc, char** argv);
 
 }  // namespace Detect
 }  // namespace Ostrel

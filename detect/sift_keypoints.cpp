@@ -22,9 +22,9 @@ constexpr int kNearest = 25;
 
 // The points with their normals and curvatures, as SIFT is given them.
 Cloud::Ptr withNormals(const std::vector<float>& xyz, const SIFTParameters& parameters) {
-  const pcl::PointCloud<pcl::PointXYZ> cloud = CloudOf(xyz);
+  const pcl::PointCloud<pcl::PointXYZ> cloud = cloudOf(xyz);
   pcl::PointCloud<pcl::Normal> normals;
-  SurfaceNormals(cloud, NeighbourGrid(xyz, parameters.normalRadius / 2), parameters.normalRadius,
+  surfaceNormals(cloud, NeighbourGrid(xyz, parameters.normalRadius / 2), parameters.normalRadius,
                  parameters.threads, normals);
   Cloud::Ptr result(new Cloud);
   result->resize(cloud.size());
@@ -61,10 +61,10 @@ void differencesAt(const Cloud& cloud, const std::vector<Neighbour>& found,
     const float sigmaSquared = powf(scales[s], 2.0f);
     float numerator = 0.0f, denominator = 0.0f;
     for (const Neighbour neighbour : found) {
-      const float distance = DistanceOf(neighbour);
+      const float distance = distanceOf(neighbour);
       if (!(distance <= 9 * sigmaSquared)) break;  // beyond three deviations
       const float w = std::exp(-0.5f * distance / sigmaSquared);
-      numerator += cloud[IndexOf(neighbour)].curvature * w;
+      numerator += cloud[indexOf(neighbour)].curvature * w;
       denominator += w;
     }
     const float previous = response;
@@ -80,13 +80,13 @@ std::vector<float> differenceOfGaussians(const Cloud& cloud, const NeighbourGrid
   const std::size_t columns = scales.size() - 1;
   std::vector<float> dog(n * columns);
   // Every neighbour within three deviations of the largest scale.
-  const float limit = SquaredLimit(3.0f * scales.back());
+  const float limit = squaredLimit(3.0f * scales.back());
 #pragma omp parallel num_threads(std::max(1u, threads))
   {
     std::vector<Neighbour> found;
 #pragma omp for schedule(dynamic, 64)
     for (int i = 0; i < n; ++i) {
-      grid.Within(cloud[i].data, limit, true, found);
+      grid.within(cloud[i].data, limit, true, found);
       differencesAt(cloud, found, scales, &dog[i * columns]);
     }
   }
@@ -128,13 +128,13 @@ void findExtrema(const Cloud& cloud, const NeighbourGrid& grid, const std::vecto
     std::vector<int> mine;
 #pragma omp for schedule(dynamic, 256) nowait
     for (int i = 0; i < n; ++i) {
-      grid.Nearest(cloud[i].data, kNearest + 1, found);
-      if (found.size() > kNearest && DistanceOf(found[kNearest - 1]) == DistanceOf(found.back())) {
+      grid.nearest(cloud[i].data, kNearest + 1, found);
+      if (found.size() > kNearest && distanceOf(found[kNearest - 1]) == distanceOf(found.back())) {
         mine.push_back(i);
         continue;
       }
       found.resize(std::min<std::size_t>(found.size(), kNearest));
-      IndicesOf(found, near);
+      indicesOf(found, near);
       markExtrema(dog, columns, &dog[i * columns], near, parameters.minContrast,
                   &flags[i * columns]);
     }
@@ -182,7 +182,7 @@ void octaveKeypoints(const Cloud& cloud, float base, const SIFTParameters& param
 
 }  // namespace
 
-void SIFTKeypoints(const std::vector<float>& xyz, const SIFTParameters& parameters,
+void siftKeypoints(const std::vector<float>& xyz, const SIFTParameters& parameters,
                    std::vector<SIFTKeypoint>& keypoints) {
   keypoints.clear();
   Cloud::Ptr cloud = withNormals(xyz, parameters);

@@ -37,7 +37,7 @@ struct SIFTKeypoint {
   float contrast;
 };
 
-void SIFTKeypoints(const std::vector<float>& xyz, const SIFTParameters& parameters,
+void siftKeypoints(const std::vector<float>& xyz, const SIFTParameters& parameters,
                    std::vector<SIFTKeypoint>& keypoints);
 
 }  // namespace Detect

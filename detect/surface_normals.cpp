@@ -8,7 +8,7 @@
 namespace Ostrel {
 namespace Detect {
 
-pcl::PointCloud<pcl::PointXYZ> CloudOf(const std::vector<float>& xyz) {
+pcl::PointCloud<pcl::PointXYZ> cloudOf(const std::vector<float>& xyz) {
   pcl::PointCloud<pcl::PointXYZ> cloud;
   cloud.resize(xyz.size() / 3);
   for (std::size_t i = 0; i < cloud.size(); ++i) {
@@ -17,7 +17,7 @@ pcl::PointCloud<pcl::PointXYZ> CloudOf(const std::vector<float>& xyz) {
   return cloud;
 }
 
-void NormalFromNeighbours(const pcl::PointCloud<pcl::PointXYZ>& cloud, int index,
+void normalFromNeighbours(const pcl::PointCloud<pcl::PointXYZ>& cloud, int index,
                           const pcl::Indices& neighbours, pcl::Normal& normal) {
   Eigen::Vector4f plane;
   if (neighbours.empty() || !pcl::computePointNormal(cloud, neighbours, plane, normal.curvature)) {
@@ -33,10 +33,10 @@ void NormalFromNeighbours(const pcl::PointCloud<pcl::PointXYZ>& cloud, int index
                                   normal.normal_z);
 }
 
-void SurfaceNormals(const pcl::PointCloud<pcl::PointXYZ>& cloud, const NeighbourGrid& grid,
+void surfaceNormals(const pcl::PointCloud<pcl::PointXYZ>& cloud, const NeighbourGrid& grid,
                     double radius, unsigned threads, pcl::PointCloud<pcl::Normal>& normals) {
   const int n = static_cast<int>(cloud.size());
-  const float limit = SquaredLimit(radius);
+  const float limit = squaredLimit(radius);
   normals.resize(cloud.size());
 #pragma omp parallel num_threads(std::max(1u, threads))
   {
@@ -44,16 +44,16 @@ void SurfaceNormals(const pcl::PointCloud<pcl::PointXYZ>& cloud, const Neighbour
     pcl::Indices indices;
 #pragma omp for schedule(dynamic, 256)
     for (int i = 0; i < n; ++i) {
-      grid.Within(cloud[i].data, limit, true, found);
-      IndicesOf(found, indices);
-      NormalFromNeighbours(cloud, i, indices, normals[i]);
+      grid.within(cloud[i].data, limit, true, found);
+      indicesOf(found, indices);
+      normalFromNeighbours(cloud, i, indices, normals[i]);
     }
   }
 }
 
-void IndicesOf(const std::vector<Neighbour>& found, pcl::Indices& indices) {
+void indicesOf(const std::vector<Neighbour>& found, pcl::Indices& indices) {
   indices.resize(found.size());
-  for (std::size_t k = 0; k < found.size(); ++k) indices[k] = IndexOf(found[k]);
+  for (std::size_t k = 0; k < found.size(); ++k) indices[k] = indexOf(found[k]);
 }
 
 }  // namespace Detect

@@ -40,7 +40,7 @@ std::vector<Feature3D> detect(vtkPolyData* mesh, const std::string& detector, do
   const DetectorSettings settings = Ostrel::Detect::settingsFor(detector, radius, 2);
   std::vector<Feature3D> keypoints;
   std::string error;
-  EXPECT_TRUE(Ostrel::Detect::DetectKeypoints(mesh, settings, mr, keypoints, error)) << error;
+  EXPECT_TRUE(Ostrel::Detect::detectKeypoints(mesh, settings, mr, keypoints, error)) << error;
   return keypoints;
 }
 
@@ -136,7 +136,7 @@ TEST(ISSKeypoints, GivesExactlyPCLsKeypointsAndSaliencies) {
                              reference.getKeypointsIndices()->indices.end());
       std::vector<int> keypoints;
       std::vector<double> saliency;
-      Ostrel::Detect::ISSKeypoints(xyz, p, keypoints, saliency);
+      Ostrel::Detect::issKeypoints(xyz, p, keypoints, saliency);
       EXPECT_EQ(keypoints, std::vector<int>(expected.begin(), expected.end())) << p.salientRadius;
       EXPECT_GT(keypoints.size(), 3u);
       for (std::size_t i = 0; i < cloud->size(); ++i)
@@ -149,7 +149,7 @@ TEST(ISSKeypoints, GivesExactlyPCLsKeypointsAndSaliencies) {
 TEST(KeypointFile, ReadsBackThroughTheEvaluatorsReader) {
   std::vector<Feature3D> keypoints = detect(cleaned(BoxMesh(kBox)), "uniform", 0.37);
   keypoints.push_back(Feature3D{-1.00000085e-30f, 3.4e38f, 1.0f / 3, 0.100000024f, -1, {}, -7e-7f});
-  Ostrel::Detect::SortKeypoints(keypoints);
+  Ostrel::Detect::sortKeypoints(keypoints);
   ardentis_test::TempDir dir;
   ASSERT_EQ(Ostrel::TestSet::writeKeypointFile(dir.file("k.feat"), keypoints), "");
   std::string saving = dir.path();

@@ -87,7 +87,7 @@ TEST(HarrisKeypoints, GivesExactlyPCLsKeypointsAndResponses) {
         for (const unsigned threads : {1u, 3u}) {
           std::vector<int> keypoints;
           std::vector<float> response;
-          Ostrel::Detect::HarrisKeypoints(surface.xyz, {p.radius, p.method, p.threshold, threads},
+          Ostrel::Detect::harrisKeypoints(surface.xyz, {p.radius, p.method, p.threshold, threads},
                                           keypoints, response);
           std::vector<int> indices;
           for (const auto& k : expected) indices.push_back(k.first);

@@ -55,18 +55,18 @@ TEST(NeighbourGrid, FindsWhatABruteForceSearchFinds) {
         const float q[3] = {xyz[i], xyz[i + 1], xyz[i + 2] + (i % 2 ? 0.0f : 0.25f)};
         const std::vector<Neighbour> all = allByDistance(xyz, q);
         for (const double radius : {0.5, 1.0, 2.0, 3.7}) {
-          const float limit = Ostrel::Detect::SquaredLimit(radius);
+          const float limit = Ostrel::Detect::squaredLimit(radius);
           std::vector<Neighbour> expected;
           for (const Neighbour n : all)
-            if (Ostrel::Detect::DistanceOf(n) < limit) expected.push_back(n);
-          grid.Within(q, limit, true, found);
+            if (Ostrel::Detect::distanceOf(n) < limit) expected.push_back(n);
+          grid.within(q, limit, true, found);
           ASSERT_EQ(found, expected) << kind << " " << side << " " << radius;
-          grid.Within(q, limit, false, found);
+          grid.within(q, limit, false, found);
           std::sort(found.begin(), found.end());
           ASSERT_EQ(found, expected) << kind << " " << side << " " << radius;
         }
         for (const int count : {1, 8, 26, 700}) {
-          grid.Nearest(q, count, found);
+          grid.nearest(q, count, found);
           const std::size_t kept = std::min<std::size_t>(count, all.size());
           ASSERT_EQ(found, std::vector<Neighbour>(all.begin(), all.begin() + kept)) << count;
         }

@@ -126,8 +126,8 @@ TEST(SIFTKeypoints, GivesExactlyPCLsKeypointsAndScales) {
       ASSERT_FALSE(expected.empty()) << what;
 
       std::vector<SIFTKeypoint> one, three;
-      Ostrel::Detect::SIFTKeypoints(surface.xyz, p, one);
-      Ostrel::Detect::SIFTKeypoints(
+      Ostrel::Detect::siftKeypoints(surface.xyz, p, one);
+      Ostrel::Detect::siftKeypoints(
           surface.xyz, {p.normalRadius, p.minScale, p.octaves, p.scalesPerOctave, p.minContrast, 3},
           three);
       ASSERT_EQ(sorted(one), expected) << what;
