@@ -39,6 +39,7 @@ po::options_description commonOptions() {
   // clang-format off
   options.add_options()
       ("help,h", "print this help and stop")
+      ("version", Cli::kVersionOption)
       ("configFile,C", po::value<std::string>(), "test configuration file (INI), as for ardentis")
       ("savingPath,S", po::value<std::string>(), "directory the keypoint files go to (created)")
       ("detector,d", po::value<std::string>(), detectorNames().c_str())

@@ -21,9 +21,10 @@ struct DetectOptions {
   TestSet::TestConfiguration configuration;
 };
 
-// Reads the command line and the test configuration into `options`: prints the help (helpShown)
-// or one line saying what is wrong (refused): an unknown detector, an option of another
-// detector, a value out of its range, a missing option, an unreadable test configuration.
+// Reads the command line and the test configuration into `options`: prints the help (helpShown),
+// the version (versionShown) or one line saying what is wrong (refused): an unknown detector, an
+// option of another detector, a value out of its range, a missing option, an unreadable test
+// configuration.
 Cli::ParseOutcome parseDetectOptions(int argc, char** argv, DetectOptions& options);
 
 }  // namespace Detect
