@@ -4,6 +4,7 @@
 
 #include "cli/exit_status.h"
 #include "cli/messages.h"
+#include "cli/version.h"
 #include "core/io/message_placeholder.h"
 #include "core/io/read_support.h"
 
@@ -29,6 +30,10 @@ ParseOutcome parseCommandLine(const CommandLine& commandLine, int argc, char** a
       std::cout << commandLine.usage << commandLine.visible << "\n";
       return ParseOutcome::helpShown;
     }
+    if (vm.count("version") != 0) {
+      std::cout << versionLine(commandLine.tool) << "\n";
+      return ParseOutcome::versionShown;
+    }
     po::notify(vm);
   } catch (const std::exception& error) {
     // The library's text may quote the arguments: keep raw bytes off the console.
@@ -40,7 +45,7 @@ ParseOutcome parseCommandLine(const CommandLine& commandLine, int argc, char** a
 }
 
 int exitStatusOf(ParseOutcome outcome) {
-  return outcome == ParseOutcome::helpShown ? kDone : kBadUsage;
+  return outcome == ParseOutcome::refused ? kBadUsage : kDone;
 }
 
 }  // namespace Cli

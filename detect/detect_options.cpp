@@ -41,6 +41,7 @@ po::options_description commonOptions() {
   // clang-format off
   options.add_options()
       ("help,h", "print this help and stop")
+      ("version", Cli::kVersionOption)
       ("configFile,C", po::value<std::vector<std::string>>()->multitoken(),
        "test configurations (INI), as for ardentis: one, or a dataset's")
       ("savingPath,S", po::value<std::string>(), "directory the keypoint files go to (created)")

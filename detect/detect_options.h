@@ -27,8 +27,9 @@ struct DetectOptions {
 };
 
 // Reads the command line and the test configurations into `options`: prints the help
-// (helpShown) or one line saying what is wrong (refused): an unknown detector, an option of
-// another detector, a value out of its range, a missing option, an unreadable configuration.
+// (helpShown), the version (versionShown) or one line saying what is wrong (refused): an unknown
+// detector, an option of another detector, a value out of its range, a missing option, an
+// unreadable configuration.
 Cli::ParseOutcome parseDetectOptions(int argc, char** argv, DetectOptions& options);
 
 }  // namespace Detect

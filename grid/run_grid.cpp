@@ -58,6 +58,7 @@ Cli::ParseOutcome parseCommandLine(int argc, char** argv, Options& options) {
   // clang-format off
   commandLine.visible.add_options()
       ("help,h", "print this help and stop")
+      ("version", Cli::kVersionOption)
       ("engine,e", po::value(&options.engine)->default_value("parallel"),
        "parallel (GNU parallel on this machine) or slurm (sbatch arrays)")
       ("jobs,j", po::value(&options.jobs)->default_value(0),

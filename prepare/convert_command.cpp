@@ -26,6 +26,7 @@ po::options_description convertOptions() {
   // clang-format off
   options.add_options()
       ("help,h", "print the options and stop")
+      ("version", Cli::kVersionOption)
       ("input", po::value<std::string>()->required(),
        "mesh or cloud: .ply .obj .vtk .off .vert/.tri .pcd (ascii, binary, binary_compressed)")
       ("output", po::value<std::string>()->required(), "binary little-endian PLY to write");

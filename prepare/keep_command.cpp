@@ -35,6 +35,7 @@ po::options_description keepOptions() {
   // clang-format off
   options.add_options()
       ("help,h", "print the options and stop")
+      ("version", Cli::kVersionOption)
       ("configFile,C", po::value<std::vector<std::string>>()->multitoken()->required(),
        "test configurations (INI), one or more; run from the directory that holds data/")
       ("savingPath,S", po::value<std::string>()->required(), "directory of the keypoint files")

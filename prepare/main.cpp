@@ -6,6 +6,7 @@
 
 #include "cli/exit_status.h"
 #include "cli/messages.h"
+#include "cli/version.h"
 #include "core/io/read_support.h"
 #include "prepare/commands.h"
 
@@ -26,7 +27,7 @@ const char* const kUsage =
     "           the vertex count of every model and scene, cleaned as ardentis cleans them\n"
     "  convert  IN OUT.ply\n"
     "           any mesh or cloud the evaluator's loader reads, as binary PLY\n"
-    "'ardentis-prepare COMMAND --help' lists a command's options.\n";
+    "'ardentis-prepare COMMAND --help' lists a command's options; --version prints the version.\n";
 
 }  // namespace
 
@@ -38,6 +39,10 @@ int main(int argc, char** argv) {
   const char* command = argv[1];
   if (std::strcmp(command, "--help") == 0 || std::strcmp(command, "-h") == 0) {
     std::fputs(kUsage, stdout);
+    return Ostrel::Cli::kDone;
+  }
+  if (std::strcmp(command, "--version") == 0) {
+    std::printf("%s\n", Ostrel::Cli::versionLine("ardentis-prepare").c_str());
     return Ostrel::Cli::kDone;
   }
   if (std::strcmp(command, "noise") == 0)

@@ -31,6 +31,7 @@ po::options_description measureOptions() {
   // clang-format off
   options.add_options()
       ("help,h", "print the options and stop")
+      ("version", Cli::kVersionOption)
       ("configFile,C", po::value<std::vector<std::string>>()->multitoken()->required(),
        "test configurations (INI), one or more; run from the directory that holds data/")
       ("sigmaSceneNoise,n", po::value<std::vector<double>>()->multitoken(),

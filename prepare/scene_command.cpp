@@ -40,6 +40,7 @@ po::options_description sceneOptions() {
   // clang-format off
   options.add_options()
       ("help,h", "print the options and stop")
+      ("version", Cli::kVersionOption)
       ("output,o", po::value<std::string>()->required(), "directory of the test (created)")
       ("model", po::value<std::vector<std::string>>()->required(),
        "model mesh, any format the loader reads (repeat for every model)")

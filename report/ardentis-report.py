@@ -10,6 +10,9 @@ import os
 import sys
 
 PACKAGE = "ardentis_report"
+# The project's version, written in by the build (CMake's configure_file); the source tree's copy
+# still holds the placeholder and offers no --version.
+VERSION = "@PROJECT_VERSION@"
 
 
 def package_directory():
@@ -31,4 +34,4 @@ if __name__ == "__main__":
     # Debian's python3 carries python3-matplotlib; a pyenv or venv python3 on PATH may not.
     from ardentis_report.cli import main  # noqa: E402
 
-    sys.exit(main(sys.argv[1:]))
+    sys.exit(main(sys.argv[1:], None if VERSION.startswith("@") else VERSION))

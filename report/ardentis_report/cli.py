@@ -13,7 +13,8 @@ from .tables import warn
 FORMATS = ("png", "svg", "pdf")
 
 
-def parse(argv):
+def parse(argv, version=None):
+    """The options of argv; --version is offered when the launcher knows the version."""
     parser = argparse.ArgumentParser(
         prog="ardentis-report",
         description="Statistics and figures of ardentis results tables over scenes, models, "
@@ -29,6 +30,8 @@ def parse(argv):
     parser.add_argument("--settings", metavar="FILE",
                         help="what each detector ID stands for "
                              "(Detector ID;Detector;Setting;Keep)")
+    if version:
+        parser.add_argument("--version", action="version", version=f"ardentis-report {version}")
     arguments = parser.parse_args(argv)
     arguments.formats = [f for f in arguments.formats.split(",") if f]
     unknown = [f for f in arguments.formats if f not in FORMATS]
@@ -115,8 +118,8 @@ def write_report(directory, summaries, models, densities, formats):
     return names
 
 
-def report(argv):
-    arguments = parse(argv)
+def report(argv, version=None):
+    arguments = parse(argv, version)
     read, described, vertices, problems = read_inputs(arguments)
     gathered = stats.gather(read, described)
     if not gathered:
@@ -145,7 +148,8 @@ def report(argv):
 COMMANDS = {}
 
 
-def main(argv):
+def main(argv, version=None):
+    """The exit status of the command line argv; version: the project's, for --version."""
     if argv and argv[0] in COMMANDS:
         return COMMANDS[argv[0]](argv[1:])
-    return report(argv)
+    return report(argv, version)
