@@ -187,21 +187,25 @@ void measureTasks(const GridSettings& grid, const Tools& tools, TaskPlan& plan) 
   }
 }
 
-// `directories` holds the names of the settings planned so far (ID and radius), which name
-// their tasks' directories and files.
+// What the settings planned so far are called: their names with their radius (which name their
+// tasks' directories and files) and their detector IDs.
+struct PlannedNames {
+  std::set<std::string> directories;
+  std::set<std::string> detectorIDs;
+};
+
 void planSetting(const GridSettings& grid, const Tools& tools, const Setting& setting,
-                 std::set<std::string>& directories, TaskPlan& plan) {
+                 PlannedNames& names, TaskPlan& plan) {
   const std::vector<std::vector<std::string>> needed = keypointTasks(grid, tools, setting, plan);
   for (const std::string& budget : setting.entry->budgets) {
     const std::string id = budget == "all"
                                ? setting.detectorID
                                : TestSet::budgetedDetectorID(setting.detectorID, budget);
     const std::string name = id + radiusSuffix(setting.radius);
-    if (budget != "all" && !directories.insert(name).second)
+    if (budget != "all" && !names.directories.insert(name).second)
       throw GridFileError("two detector settings are named " + name);
-    const bool seen = std::any_of(plan.settings.begin(), plan.settings.end(),
-                                  [&](const EvaluatedSetting& s) { return s.detectorID == id; });
-    if (!seen) plan.settings.push_back({id, setting.entry->name, setting.label, budget});
+    if (names.detectorIDs.insert(id).second)  // the first radius of this ID
+      plan.settings.push_back({id, setting.entry->name, setting.label, budget});
     for (std::size_t c = 0; c < grid.configurations.size(); ++c) {
       for (const std::string& noise : grid.noise) {
         plan.evaluation.push_back(evaluationTask(grid, tools, id, setting.radius,
@@ -259,7 +263,7 @@ TaskPlan planTasks(const GridSettings& grid, const Tools& tools) {
   checkConfigurationNames(grid);
   TaskPlan plan;
   measureTasks(grid, tools, plan);  // the report's densities, whoever draws it
-  std::set<std::string> directories;
+  PlannedNames names;
   for (const DetectorEntry& entry : grid.detectors) {
     Setting first;
     first.detectorID = entry.name;
@@ -268,10 +272,10 @@ TaskPlan planTasks(const GridSettings& grid, const Tools& tools) {
     expandOptions(entry, 0, first, settings);
     for (const Setting& setting : settings) {
       const std::string name = setting.detectorID + radiusSuffix(setting.radius);
-      if (!directories.insert(name).second) {
+      if (!names.directories.insert(name).second) {
         throw GridFileError("two detector settings are named " + name);
       }
-      planSetting(grid, tools, setting, directories, plan);
+      planSetting(grid, tools, setting, names, plan);
     }
   }
   return plan;
