@@ -1,5 +1,6 @@
 #include "testset/scene_files.h"
 
+#include <chrono>
 #include <filesystem>
 
 #include "testset/naming.h"
@@ -8,6 +9,8 @@ namespace Ostrel {
 namespace TestSet {
 
 namespace fs = std::filesystem;
+
+const auto kSameWriting = std::chrono::minutes(1);
 
 std::string noiseCommand(const std::string& configPath, const std::string& noise) {
   return "ardentis-prepare noise -C " + configPath + " -n " + noise;
@@ -46,7 +49,9 @@ std::string staleSceneWarning(const std::string& configuredScene, const std::str
   std::error_code noisyError, cleanError;
   const auto noisyTime = fs::last_write_time(noisy, noisyError);
   const auto cleanTime = fs::last_write_time(clean, cleanError);
-  if (noisyError || cleanError || !(noisyTime < cleanTime)) return "";
+  // A checkout or a copy writes the files of a test set a little apart, in any order: only a
+  // noisy scene made well before its scene was, as an earlier composition's, is out of date.
+  if (noisyError || cleanError || !(noisyTime + kSameWriting < cleanTime)) return "";
   return noisy + " is older than " + clean +
          ", so it was made from an earlier scene; remake it: " + noiseCommand(configPath, noise);
 }

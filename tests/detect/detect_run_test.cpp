@@ -96,7 +96,7 @@ TEST_F(DetectRun, WarnsOfStaleScenesAndExplainsPathsThatDoNotOpen) {
   std::filesystem::last_write_time(
       dir.file("data/scenes/scene_0.1.ply"),
       std::filesystem::last_write_time(dir.file("data/scenes/scene_0.ply")) -
-          std::chrono::seconds(5));
+          std::chrono::minutes(2));
   const ProcessResult stale = detect({"-d", "uniform", "-n", "0.1"});
   EXPECT_EQ(stale.status, 0) << stale.err;
   EXPECT_EQ(stale.err,
