@@ -6,6 +6,7 @@
 
 #include "cli/messages.h"
 #include "cli/numbers.h"
+#include "testset/keypoint_budget.h"
 #include "testset/naming.h"
 
 namespace po = boost::program_options;
@@ -150,10 +151,10 @@ bool readConfigurations(const std::vector<std::string>& paths,
 bool readBudgets(const po::variables_map& vm, DetectOptions& options) {
   if (!vm.count("keep")) return true;
   for (const std::string& text : vm["keep"].as<std::vector<std::string>>()) {
-    double keep = 0.0;
-    if (!Cli::parseFiniteNumber(text, keep) || !(keep > 0.0))
-      return refuse("--keep takes budgets > 0 keypoints per 1,000 vertices, not '" + text + "'");
-    options.budgets.push_back(TestSet::noiseLevelName(keep));
+    std::string budget;
+    const std::string problem = TestSet::parseBudget(text, budget);
+    if (!problem.empty()) return refuse("--keep: " + problem);
+    options.budgets.push_back(budget);
   }
   return true;
 }

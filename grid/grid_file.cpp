@@ -13,6 +13,7 @@
 
 #include "cli/numbers.h"
 #include "detect/detector_specs.h"
+#include "testset/keypoint_budget.h"
 #include "testset/naming.h"
 
 namespace Ostrel {
@@ -116,12 +117,10 @@ std::vector<std::string> budgets(const std::string& file, const std::string& key
                                  const std::string& text) {
   std::vector<std::string> list;
   for (const std::string& word : words(text)) {
-    double keep = 0.0;
     std::string budget = word;
     if (word != "all") {
-      if (!Cli::parseFiniteNumber(word, keep) || !(keep > 0.0))
-        fail(file, key + ": '" + word + "' is not a budget (a number > 0, or all)");
-      budget = TestSet::noiseLevelName(keep);
+      const std::string problem = TestSet::parseBudget(word, budget);
+      if (!problem.empty()) fail(file, key + ": " + problem + " (or all)");
     }
     if (std::find(list.begin(), list.end(), budget) != list.end())
       fail(file, key + ": " + word + " is given twice");

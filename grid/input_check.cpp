@@ -17,12 +17,8 @@ std::vector<std::string> meshNames(const GridSettings& grid) {
   std::vector<std::string> names;
   for (const std::string& path : TestSet::modelMeshPaths(grid.configurations))
     names.push_back(TestSet::meshNameFromPath(path));
-  for (const TestSet::ConfigurationFile& file : grid.configurations) {
-    for (const std::string& noise : grid.noise) {
-      names.push_back(
-          TestSet::meshNameFromPath(TestSet::meshPathWithNoise(file.configuration.scene, noise)));
-    }
-  }
+  for (const std::string& path : TestSet::sceneMeshPaths(grid.configurations, grid.noise))
+    names.push_back(TestSet::meshNameFromPath(path));
   return names;
 }
 

@@ -11,7 +11,6 @@
 #include "cli/command_line.h"
 #include "cli/exit_status.h"
 #include "cli/messages.h"
-#include "cli/numbers.h"
 #include "prepare/commands.h"
 #include "testers/keypoint_file.h"
 #include "testset/evaluation_mesh.h"
@@ -69,12 +68,10 @@ int readRequest(const po::variables_map& vm, KeepRequest& request) {
   request.detectorID = vm["detectorID"].as<std::string>();
   request.radius = vm["radius"].as<int>();
   for (const std::string& text : vm["keep"].as<std::vector<std::string>>()) {
-    double keep = 0.0;
-    if (!Cli::parseFiniteNumber(text, keep) || !(keep > 0.0)) {
-      return refuse("--keep takes budgets > 0 keypoints per 1,000 vertices, not '" + text + "'",
-                    Cli::kBadUsage);
-    }
-    request.budgets.push_back(TestSet::noiseLevelName(keep));
+    std::string budget;
+    const std::string problem = TestSet::parseBudget(text, budget);
+    if (!problem.empty()) return refuse("--keep: " + problem, Cli::kBadUsage);
+    request.budgets.push_back(budget);
   }
   std::vector<TestSet::ConfigurationFile> files;
   const std::string problem =
@@ -82,16 +79,15 @@ int readRequest(const po::variables_map& vm, KeepRequest& request) {
   if (!problem.empty()) return refuse(problem, Cli::kBadUsage);
   if (!vm.count("scenes-only")) request.meshPaths = TestSet::modelMeshPaths(files);
   if (vm.count("models-only")) return Cli::kDone;
-  const std::vector<double> levels = vm.count("sigmaSceneNoise")
-                                         ? vm["sigmaSceneNoise"].as<std::vector<double>>()
-                                         : std::vector<double>{0.1};
-  for (const TestSet::ConfigurationFile& file : files) {
-    for (const double level : levels) {
-      if (!(level >= 0.0)) return refuse("--sigmaSceneNoise must be 0 or more", Cli::kBadUsage);
-      request.meshPaths.push_back(
-          TestSet::meshPathWithNoise(file.configuration.scene, TestSet::noiseLevelName(level)));
-    }
+  std::vector<std::string> levels;
+  for (const double level : vm.count("sigmaSceneNoise")
+                                ? vm["sigmaSceneNoise"].as<std::vector<double>>()
+                                : std::vector<double>{0.1}) {
+    if (!(level >= 0.0)) return refuse("--sigmaSceneNoise must be 0 or more", Cli::kBadUsage);
+    levels.push_back(TestSet::noiseLevelName(level));
   }
+  for (const std::string& path : TestSet::sceneMeshPaths(files, levels))
+    request.meshPaths.push_back(path);
   return Cli::kDone;
 }
 

@@ -51,15 +51,12 @@ int meshPaths(const po::variables_map& vm, std::vector<std::string>& paths) {
     return Cli::kBadUsage;
   }
   paths = TestSet::modelMeshPaths(files);
-  const std::vector<double> levels = vm.count("sigmaSceneNoise")
-                                         ? vm["sigmaSceneNoise"].as<std::vector<double>>()
-                                         : std::vector<double>{0.1};
-  for (const TestSet::ConfigurationFile& file : files) {
-    for (const double level : levels) {
-      paths.push_back(
-          TestSet::meshPathWithNoise(file.configuration.scene, TestSet::noiseLevelName(level)));
-    }
-  }
+  std::vector<std::string> levels;
+  for (const double level : vm.count("sigmaSceneNoise")
+                                ? vm["sigmaSceneNoise"].as<std::vector<double>>()
+                                : std::vector<double>{0.1})
+    levels.push_back(TestSet::noiseLevelName(level));
+  for (const std::string& path : TestSet::sceneMeshPaths(files, levels)) paths.push_back(path);
   return Cli::kDone;
 }
 

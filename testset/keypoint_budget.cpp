@@ -4,6 +4,9 @@
 #include <cmath>
 #include <numeric>
 
+#include "cli/numbers.h"
+#include "testset/naming.h"
+
 namespace Ostrel {
 namespace TestSet {
 
@@ -30,6 +33,14 @@ void keepHighestScored(std::vector<Feature3D>& keypoints, std::size_t count) {
   kept.reserve(count);
   for (const std::size_t i : order) kept.push_back(keypoints[i]);
   keypoints.swap(kept);
+}
+
+std::string parseBudget(const std::string& text, std::string& budget) {
+  double keep = 0.0;
+  if (!Cli::parseFiniteNumber(text, keep) || !(keep > 0.0))
+    return "a budget is a number > 0 of keypoints per 1,000 vertices, not '" + text + "'";
+  budget = noiseLevelName(keep);
+  return "";
 }
 
 std::string budgetedDetectorID(const std::string& detectorID, const std::string& keep) {

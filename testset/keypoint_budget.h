@@ -19,6 +19,11 @@ std::size_t budgetCount(double keep, long long vertices);
 // order in `keypoints`; among equal scores the earlier ones are kept. NaN scores rank last.
 void keepHighestScored(std::vector<LocalFeatures::Impl::Feature3D>& keypoints, std::size_t count);
 
+// Reads a budget, a number > 0 of keypoints per 1,000 vertices, into `budget` written as detector
+// IDs carry it (as noise levels are written: "5", "2.5"). Returns "" or the problem, quoting
+// `text`.
+std::string parseBudget(const std::string& text, std::string& budget);
+
 // The detector ID of a budgeted setting: "<detectorID>_keep-<keep>" (the budget written as
 // option values are, "ISS3D_keep-5", "ISS3D_keep-2.5").
 std::string budgetedDetectorID(const std::string& detectorID, const std::string& keep);

@@ -151,5 +151,15 @@ std::vector<std::string> modelMeshPaths(const std::vector<ConfigurationFile>& fi
   return paths;
 }
 
+std::vector<std::string> sceneMeshPaths(const std::vector<ConfigurationFile>& files,
+                                        const std::vector<std::string>& noise) {
+  std::vector<std::string> paths;
+  for (const ConfigurationFile& file : files) {
+    for (const std::string& level : noise)
+      paths.push_back(meshPathWithNoise(file.configuration.scene, level));
+  }
+  return paths;
+}
+
 }  // namespace TestSet
 }  // namespace Ostrel

@@ -61,5 +61,10 @@ std::string readConfigurationFiles(const std::vector<std::string>& paths,
 // The noise-0 mesh paths of the models of `files`, each once, in order: a dataset's pool.
 std::vector<std::string> modelMeshPaths(const std::vector<ConfigurationFile>& files);
 
+// The scene paths of `files` at each noise level of `noise` (named as files carry them),
+// configuration after configuration.
+std::vector<std::string> sceneMeshPaths(const std::vector<ConfigurationFile>& files,
+                                        const std::vector<std::string>& noise);
+
 }  // namespace TestSet
 }  // namespace Ostrel

@@ -401,7 +401,7 @@ TEST(PrepareRefusals, BadLevelsModelsOptionsAndInputsWriteNothing) {
        "cannot read keypoints from feats/X_ball_0.feat"},
       {{"keep", "-C", "t.ini", "-S", "feats", "--detectorID", "X", "--keep", "0"},
        2,
-       "--keep takes budgets > 0 keypoints per 1,000 vertices, not '0'"},
+       "--keep: a budget is a number > 0 of keypoints per 1,000 vertices, not '0'"},
       {{"convert", "bad.pcd", "o.ply"}, 1, "cannot read bad.pcd\n"},
       {{"convert", "bad.pcd"}, 2, "the option '--output' is required"},
       {{"convert", "a", "b", "c"},
