@@ -1,6 +1,5 @@
 #include "detect/harris_keypoints.h"
 
-#include <omp.h>
 #include <pcl/common/eigen.h>
 
 #include <algorithm>
@@ -10,6 +9,7 @@
 #include <utility>
 
 #include "detect/neighbour_grid.h"
+#include "detect/parallel_for.h"
 #include "detect/surface_normals.h"
 
 namespace Ostrel {
@@ -105,11 +105,13 @@ class BandLists {
   BandLists(int points, int slots, int threads)
       : spans_(points), parts_(slots, std::vector<Part>(threads)) {}
 
-  void clear(int slot, int thread) {
-    Part& part = parts_[slot][thread];
+  // Hands the blocks of every thread's part of `slot` back to the pool.
+  void clear(int slot) {
     const std::lock_guard<std::mutex> lock(poolMutex_);
-    for (std::vector<int>& block : part.blocks) pool_.push_back(std::move(block));
-    part.blocks.clear();
+    for (Part& part : parts_[slot]) {
+      for (std::vector<int>& block : part.blocks) pool_.push_back(std::move(block));
+      part.blocks.clear();
+    }
   }
 
   // Keeps the first `count` of `found` as point i's list.
@@ -191,39 +193,39 @@ void harrisKeypoints(const std::vector<float>& xyz, const HarrisParameters& para
   // all known at step s - 1) and the suppression in band s - 4 (whose neighbours' responses were
   // all known at step s - 1). Lists are kept for the five bands from s - 4 to s only: on the
   // 1M-vertex bench scene, thicker bands (fewer steps) held a quarter more memory for no speed.
+  // Each step starts its threads anew (150 steps there): a few milliseconds against seconds of
+  // searches, and the steps are kept apart without a barrier.
   const int perBand = grid.layerReach(limit);
   const int bands = (grid.layers() + perBand - 1) / perBand, slots = 5;
   const unsigned threads = std::max(1u, parameters.threads);
   BandLists lists(n, slots, int(threads));
-#pragma omp parallel num_threads(threads)
-  {
+  struct Scratch {
     std::vector<Neighbour> found;
     pcl::Indices indices;
-    const int thread = omp_get_thread_num();
-    for (int step = 0; step < bands + 4; ++step) {
-      const Band search = bandOf(grid, step, perBand), respond = bandOf(grid, step - 2, perBand),
-                 suppress = bandOf(grid, step - 4, perBand);
-      lists.clear(step % slots, thread);  // band s - 5's, done with at step s - 1
-      const int work = search.size() + respond.size() + suppress.size();
-#pragma omp for schedule(dynamic, 64)
-      for (int k = 0; k < work; ++k) {
-        if (k < search.size()) {
-          const int i = search.first[k];
-          grid.within(cloud[i].data, limit, true, found);
-          lists.store(i, step % slots, thread, found, countBelow(found, harrisLimit));
-          found.resize(countBelow(found, normalLimit));
-          indicesOf(found, indices);
-          normalFromNeighbours(cloud, i, indices, normals[i]);
-        } else if (k < search.size() + respond.size()) {
-          const int i = respond.first[k - search.size()];
-          response[i] = responseOf(normals, lists.begin(i), lists.end(i), parameters.method,
-                                   normals[i].curvature);
-        } else {
-          const int i = suppress.first[k - search.size() - respond.size()];
-          isMax[i] = isMaximum(response, i, lists.begin(i), lists.end(i), parameters.threshold);
-        }
+  };
+  for (int step = 0; step < bands + 4; ++step) {
+    const Band search = bandOf(grid, step, perBand), respond = bandOf(grid, step - 2, perBand),
+               suppress = bandOf(grid, step - 4, perBand);
+    const int slot = step % slots;
+    lists.clear(slot);  // band s - 5's, done with at step s - 1
+    const int work = search.size() + respond.size() + suppress.size();
+    parallelFor<Scratch>(work, 64, threads, [&](int k, unsigned thread, Scratch& s) {
+      if (k < search.size()) {
+        const int i = search.first[k];
+        grid.within(cloud[i].data, limit, true, s.found);
+        lists.store(i, slot, int(thread), s.found, countBelow(s.found, harrisLimit));
+        s.found.resize(countBelow(s.found, normalLimit));
+        indicesOf(s.found, s.indices);
+        normalFromNeighbours(cloud, i, s.indices, normals[i]);
+      } else if (k < search.size() + respond.size()) {
+        const int i = respond.first[k - search.size()];
+        response[i] = responseOf(normals, lists.begin(i), lists.end(i), parameters.method,
+                                 normals[i].curvature);
+      } else {
+        const int i = suppress.first[k - search.size() - respond.size()];
+        isMax[i] = isMaximum(response, i, lists.begin(i), lists.end(i), parameters.threshold);
       }
-    }
+    });
   }
   keypoints.clear();
   for (int i = 0; i < n; ++i) {

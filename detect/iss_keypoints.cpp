@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "detect/neighbour_grid.h"
+#include "detect/parallel_for.h"
 
 namespace Ostrel {
 namespace Detect {
@@ -49,28 +50,19 @@ void issKeypoints(const std::vector<float>& xyz, const ISSParameters& parameters
   const float salientLimit = squaredLimit(parameters.salientRadius);
   const float nonMaxLimit = squaredLimit(parameters.nonMaxRadius);
   saliency.assign(n, 0.0);
-#pragma omp parallel num_threads(parameters.threads)
-  {
-    std::vector<Neighbour> found;
-#pragma omp for schedule(dynamic, 256)
-    for (int i = 0; i < n; ++i) {
-      grid.within(&xyz[3 * std::size_t(i)], salientLimit, true, found);
-      saliency[i] = saliencyOf(scatter(xyz, i, found, parameters.minNeighbors), parameters);
-    }
-  }
+  using Found = std::vector<Neighbour>;
+  parallelFor<Found>(n, 256, parameters.threads, [&](int i, unsigned, Found& found) {
+    grid.within(&xyz[3 * std::size_t(i)], salientLimit, true, found);
+    saliency[i] = saliencyOf(scatter(xyz, i, found, parameters.minNeighbors), parameters);
+  });
   std::vector<char> isMax(n, 0);
-#pragma omp parallel num_threads(parameters.threads)
-  {
-    std::vector<Neighbour> found;
-#pragma omp for schedule(dynamic, 256)
-    for (int i = 0; i < n; ++i) {
-      if (!(saliency[i] > 0.0)) continue;
-      grid.within(&xyz[3 * std::size_t(i)], nonMaxLimit, false, found);
-      if (static_cast<int>(found.size()) < parameters.minNeighbors) continue;
-      isMax[i] = std::none_of(found.begin(), found.end(),
-                              [&](Neighbour j) { return saliency[i] < saliency[indexOf(j)]; });
-    }
-  }
+  parallelFor<Found>(n, 256, parameters.threads, [&](int i, unsigned, Found& found) {
+    if (!(saliency[i] > 0.0)) return;
+    grid.within(&xyz[3 * std::size_t(i)], nonMaxLimit, false, found);
+    if (static_cast<int>(found.size()) < parameters.minNeighbors) return;
+    isMax[i] = std::none_of(found.begin(), found.end(),
+                            [&](Neighbour j) { return saliency[i] < saliency[indexOf(j)]; });
+  });
   keypoints.clear();
   for (int i = 0; i < n; ++i) {
     if (isMax[i]) keypoints.push_back(i);

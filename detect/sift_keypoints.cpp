@@ -8,6 +8,7 @@
 #include <limits>
 
 #include "detect/neighbour_grid.h"
+#include "detect/parallel_for.h"
 #include "detect/surface_normals.h"
 
 namespace Ostrel {
@@ -81,23 +82,28 @@ std::vector<float> differenceOfGaussians(const Cloud& cloud, const NeighbourGrid
   std::vector<float> dog(n * columns);
   // Every neighbour within three deviations of the largest scale.
   const float limit = squaredLimit(3.0f * scales.back());
-#pragma omp parallel num_threads(std::max(1u, threads))
-  {
-    std::vector<Neighbour> found;
-#pragma omp for schedule(dynamic, 64)
-    for (int i = 0; i < n; ++i) {
-      grid.within(cloud[i].data, limit, true, found);
-      differencesAt(cloud, found, scales, &dog[i * columns]);
-    }
-  }
+  using Found = std::vector<Neighbour>;
+  parallelFor<Found>(n, 64, threads, [&](int i, unsigned, Found& found) {
+    grid.within(cloud[i].data, limit, true, found);
+    differencesAt(cloud, found, scales, &dog[i * columns]);
+  });
   return dog;
 }
 
+// The buffers of one thread's extremum tests.
+struct ExtremaScratch {
+  std::vector<Neighbour> found;
+  pcl::Indices near;
+  std::vector<float> distances;
+  std::vector<float> low, high;  // per scale, over a neighbourhood
+};
+
 // For each scale s the point is an extremum at, SIFTKeypoint's test over its neighbourhood
-// `near` (indices): flags[s] is set. `row` is the point's row of the table.
+// `near` (indices): flags[s] is set. `row` is the point's row of the table; `low` and `high`
+// are scratch.
 void markExtrema(const std::vector<float>& dog, std::size_t columns, const float* row,
-                 const pcl::Indices& near, float minContrast, char* flags) {
-  thread_local std::vector<float> low, high;
+                 const pcl::Indices& near, float minContrast, char* flags, std::vector<float>& low,
+                 std::vector<float>& high) {
   low.assign(columns, std::numeric_limits<float>::max());
   high.assign(columns, -std::numeric_limits<float>::max());
   for (std::size_t s = 0; s < columns; ++s) {
@@ -120,43 +126,34 @@ void findExtrema(const Cloud& cloud, const NeighbourGrid& grid, const std::vecto
                  std::size_t columns, const SIFTParameters& parameters, std::vector<char>& flags) {
   const int n = static_cast<int>(cloud.size());
   flags.assign(n * columns, 0);
-  std::vector<int> ambiguous;
-#pragma omp parallel num_threads(std::max(1u, parameters.threads))
-  {
-    std::vector<Neighbour> found;
-    pcl::Indices near;
-    std::vector<int> mine;
-#pragma omp for schedule(dynamic, 256) nowait
-    for (int i = 0; i < n; ++i) {
-      grid.nearest(cloud[i].data, kNearest + 1, found);
-      if (found.size() > kNearest && distanceOf(found[kNearest - 1]) == distanceOf(found.back())) {
-        mine.push_back(i);
-        continue;
-      }
-      found.resize(std::min<std::size_t>(found.size(), kNearest));
-      indicesOf(found, near);
-      markExtrema(dog, columns, &dog[i * columns], near, parameters.minContrast,
-                  &flags[i * columns]);
+  std::vector<char> isAmbiguous(n, 0);
+  parallelFor<ExtremaScratch>(n, 256, parameters.threads, [&](int i, unsigned, ExtremaScratch& s) {
+    grid.nearest(cloud[i].data, kNearest + 1, s.found);
+    if (s.found.size() > kNearest &&
+        distanceOf(s.found[kNearest - 1]) == distanceOf(s.found.back())) {
+      isAmbiguous[i] = 1;
+      return;
     }
-#pragma omp critical
-    ambiguous.insert(ambiguous.end(), mine.begin(), mine.end());
+    s.found.resize(std::min<std::size_t>(s.found.size(), kNearest));
+    indicesOf(s.found, s.near);
+    markExtrema(dog, columns, &dog[i * columns], s.near, parameters.minContrast,
+                &flags[i * columns], s.low, s.high);
+  });
+  std::vector<int> ambiguous;
+  for (int i = 0; i < n; ++i) {
+    if (isAmbiguous[i]) ambiguous.push_back(i);
   }
   if (ambiguous.empty()) return;
   pcl::search::KdTree<pcl::PointNormal> tree(true);
   tree.setInputCloud(Cloud::ConstPtr(&cloud, [](const Cloud*) {}));
   const int count = static_cast<int>(ambiguous.size());
-#pragma omp parallel num_threads(std::max(1u, parameters.threads))
-  {
-    pcl::Indices near;
-    std::vector<float> distances;
-#pragma omp for schedule(dynamic, 64)
-    for (int k = 0; k < count; ++k) {
-      const int i = ambiguous[k];
-      tree.nearestKSearch(i, kNearest, near, distances);
-      markExtrema(dog, columns, &dog[i * columns], near, parameters.minContrast,
-                  &flags[i * columns]);
-    }
-  }
+  parallelFor<ExtremaScratch>(
+      count, 64, parameters.threads, [&](int k, unsigned, ExtremaScratch& s) {
+        const int i = ambiguous[k];
+        tree.nearestKSearch(i, kNearest, s.near, s.distances);
+        markExtrema(dog, columns, &dog[i * columns], s.near, parameters.minContrast,
+                    &flags[i * columns], s.low, s.high);
+      });
 }
 
 // The keypoints of one octave, appended in SIFTKeypoint's order.

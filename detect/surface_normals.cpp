@@ -2,8 +2,9 @@
 
 #include <pcl/features/normal_3d.h>
 
-#include <algorithm>
 #include <limits>
+
+#include "detect/parallel_for.h"
 
 namespace Ostrel {
 namespace Detect {
@@ -38,17 +39,15 @@ void surfaceNormals(const pcl::PointCloud<pcl::PointXYZ>& cloud, const Neighbour
   const int n = static_cast<int>(cloud.size());
   const float limit = squaredLimit(radius);
   normals.resize(cloud.size());
-#pragma omp parallel num_threads(std::max(1u, threads))
-  {
+  struct Scratch {
     std::vector<Neighbour> found;
     pcl::Indices indices;
-#pragma omp for schedule(dynamic, 256)
-    for (int i = 0; i < n; ++i) {
-      grid.within(cloud[i].data, limit, true, found);
-      indicesOf(found, indices);
-      normalFromNeighbours(cloud, i, indices, normals[i]);
-    }
-  }
+  };
+  parallelFor<Scratch>(n, 256, threads, [&](int i, unsigned, Scratch& s) {
+    grid.within(cloud[i].data, limit, true, s.found);
+    indicesOf(s.found, s.indices);
+    normalFromNeighbours(cloud, i, s.indices, normals[i]);
+  });
 }
 
 void indicesOf(const std::vector<Neighbour>& found, pcl::Indices& indices) {

@@ -129,6 +129,7 @@ TEST(ISSKeypoints, GivesExactlyPCLsKeypointsAndSaliencies) {
       reference.setThreshold21(p.gamma21);
       reference.setThreshold32(p.gamma32);
       reference.setMinNeighbors(p.minNeighbors);
+      reference.setNumberOfThreads(1);  // OpenMP's threads look racy to ThreadSanitizer
       reference.setInputCloud(cloud);
       pcl::PointCloud<pcl::PointXYZ> found;
       reference.compute(found);

@@ -1,5 +1,7 @@
 // The fast SIFT against PCL's SIFTKeypoint, run as ardentis-detect ran it before: on the
-// curvature of normals from NormalEstimationOMP, with a sorted kd-tree.
+// curvature of normals from NormalEstimationOMP, with a sorted kd-tree. The normals are computed on
+// one thread: OpenMP's threads would look racy to ThreadSanitizer, which does not see libgomp's
+// barriers.
 
 #include "detect/sift_keypoints.h"
 
@@ -28,7 +30,7 @@ Cloud::Ptr withNormals(const std::vector<float>& xyz, double radius) {
   pcl::PointCloud<pcl::PointXYZ>::Ptr cloud(new pcl::PointCloud<pcl::PointXYZ>);
   for (std::size_t i = 0; i < xyz.size(); i += 3)
     cloud->push_back(pcl::PointXYZ(xyz[i], xyz[i + 1], xyz[i + 2]));
-  pcl::NormalEstimationOMP<pcl::PointXYZ, pcl::Normal> estimation(2);
+  pcl::NormalEstimationOMP<pcl::PointXYZ, pcl::Normal> estimation(1);
   estimation.setInputCloud(cloud);
   estimation.setSearchMethod(std::make_shared<pcl::search::KdTree<pcl::PointXYZ>>());
   estimation.setRadiusSearch(radius);
