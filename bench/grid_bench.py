@@ -163,24 +163,34 @@ def grid_run(build, directory, figures):
     figures["phase: last task to summary"] = summary - last["evaluate"]
     figures["phase: report"] = grid.start + grid.wall - summary
     for stage in STAGES:
+        busy = sum(runtime for _, runtime, _ in jobs[stage])
+        figures[f"idle {stage}"] = CORES * (last[stage] - first[stage]) - busy
         for _, runtime, kind in jobs[stage]:
             figures[f"tasks {kind}"] = figures.get(f"tasks {kind}", 0.0) + runtime
             figures[f"count {kind}"] = figures.get(f"count {kind}", 0) + 1
 
 
+# The report with its figures drawn one after the other, in this process: as it was before
+# they were drawn on every core.
+ONE_PROCESS = ("import sys; sys.path.insert(0, sys.argv.pop(1)); from ardentis_report import cli; "
+               "cli.usable_cores = lambda: 1; sys.exit(cli.main(sys.argv[1:]))")
+
+
 def merge_and_report(build, directory, figures):
     """The merge alone (the grid without its report, running nothing) and the report alone, on
-    what the last run left."""
+    what the last run left: as the grid calls it, and with its figures on one process."""
     merge = checked([f"{build}/ardentis-grid", "grid-merge.ini", "--merge"], directory)
     results = os.path.join(directory, "results")
     tables = sorted(os.path.join(results, f) for f in os.listdir(results)
                     if f.endswith(".csv") and f not in ("meshes.csv", "settings.csv"))
-    report = checked([f"{build}/ardentis-report", *tables, "-o",
-                      os.path.join(directory, "report"), "--meshes",
-                      os.path.join(results, "meshes.csv"), "--settings",
-                      os.path.join(results, "settings.csv")], directory)
+    arguments = [*tables, "-o", os.path.join(directory, "report"), "--meshes",
+                 os.path.join(results, "meshes.csv"), "--settings",
+                 os.path.join(results, "settings.csv")]
+    report = checked([f"{build}/ardentis-report", *arguments], directory)
+    alone = checked(["/usr/bin/python3", "-c", ONE_PROCESS, build, *arguments], directory)
     figures["merge wall"], figures["merge cpu"] = merge.wall, merge.cpu
     figures["report wall"], figures["report cpu"] = report.wall, report.cpu
+    figures["report 1 wall"], figures["report 1 cpu"] = alone.wall, alone.cpu
 
 
 def bare_run(directory, manifests, figures):
@@ -244,62 +254,79 @@ def engine_cost(scratch):
     return costs
 
 
-def median_of(runs, key):
-    return statistics.median(r[key] for r in runs)
+def row(label, wall, cpu=None):
+    print(f"{label:48}{wall:9.2f}" + ("" if cpu is None else f"{cpu:9.2f}"))
 
 
-def print_report(runs, costs, starts):
-    m = {key: median_of(runs, key) for key in runs[0]}
-    tasks = {k[6:]: m[k] for k in m if k.startswith("count ")}
-    bare_wall = m["bare detect wall"] + m["bare evaluate wall"]
-    bare_cpu = m["bare detect cpu"] + m["bare evaluate cpu"]
-    over_wall = median_of([dict(d=r["grid wall"] - r["bare detect wall"] - r["bare evaluate wall"])
-                           for r in runs], "d")
-    over_cpu = median_of([dict(d=r["grid cpu"] - r["bare detect cpu"] - r["bare evaluate cpu"])
-                          for r in runs], "d")
-    engine = median_of([dict(d=r["grid wall"] - r["phase: report"] - r["phase: last task to summary"]
-                             - r["bare detect wall"] - r["bare evaluate wall"]) for r in runs], "d")
+def print_totals(runs, m):
+    """The grid against its bare lines, the merge and the report."""
+    def median_difference(kind):
+        return statistics.median(r[f"grid {kind}"] - r[f"bare detect {kind}"] -
+                                 r[f"bare evaluate {kind}"] for r in runs)
+    engine = statistics.median(
+        r["grid wall"] - r["phase: report"] - r["phase: last task to summary"] -
+        r["bare detect wall"] - r["bare evaluate wall"] for r in runs)
     print(f"\nmedians of {len(runs)} runs; processor time is user + sys of every process")
-    print(f"{'':44}{'wall s':>9}{'cpu s':>9}")
-    row = lambda label, wall, cpu="": print(f"{label:44}{wall:9.2f}" +
-                                             (f"{cpu:9.2f}" if cpu != "" else ""))
+    print(f"{'':48}{'wall s':>9}{'cpu s':>9}")
     row("ardentis-grid, whole", m["grid wall"], m["grid cpu"])
-    row(f"bare task lines (xargs -P {CORES})", bare_wall, bare_cpu)
+    row(f"bare task lines (xargs -P {CORES})", m["bare detect wall"] + m["bare evaluate wall"],
+        m["bare detect cpu"] + m["bare evaluate cpu"])
     row("  detection manifest", m["bare detect wall"], m["bare detect cpu"])
     row("  evaluation manifest", m["bare evaluate wall"], m["bare evaluate cpu"])
-    row("grid - bare (median of the runs' differences)", over_wall, over_cpu)
-    print(f"  = {100 * over_wall / m['grid wall']:.1f}% of the grid's wall time"
-          f" (engine alone, without merge and report: {engine:.2f} s,"
-          f" {100 * engine / m['grid wall']:.1f}%)")
+    overhead = median_difference("wall")
+    row("grid - bare (median of the runs' differences)", overhead, median_difference("cpu"))
+    print(f"  = {100 * overhead / m['grid wall']:.1f}% of the grid's wall time; without its merge"
+          f" and report {engine:.2f} s, {100 * engine / m['grid wall']:.1f}%")
     row("merge alone (ardentis-grid --merge)", m["merge wall"], m["merge cpu"])
     row("report alone (ardentis-report)", m["report wall"], m["report cpu"])
+    row("report alone, its figures on one process", m["report 1 wall"], m["report 1 cpu"])
 
+
+def print_phases(m):
     print("\nthe grid's wall time by phase (job logs' start times, the summary line's arrival)")
-    for key in [k for k in runs[0] if k.startswith("phase: ")]:
-        print(f"  {key[7:]:42}{m[key]:9.2f}   {100 * m[key] / m['grid wall']:5.1f}%")
+    for key in [k for k in m if k.startswith("phase: ")]:
+        print(f"  {key[7:]:46}{m[key]:9.2f}   {100 * m[key] / m['grid wall']:5.1f}%")
+    print(f"  idle core-seconds within the stages (cores x span - task time): detection"
+          f" {m['idle detect']:.2f}, evaluation {m['idle evaluate']:.2f}")
 
+
+def print_tasks(m):
     total = sum(m[k] for k in m if k.startswith("tasks "))
     print("\ntask time by kind (sum of the job logs' run times, wall)")
-    for kind, count in tasks.items():
-        spent = m[f"tasks {kind}"]
+    for kind in [k[6:] for k in m if k.startswith("count ")]:
+        spent, count = m[f"tasks {kind}"], m[f"count {kind}"]
         print(f"  {kind:10}{count:5.0f} tasks {spent:9.2f} s  {1000 * spent / count:8.0f} ms/task"
               f"  {100 * spent / total:5.1f}%")
-    detection = bare_cpu and m["bare detect cpu"] / bare_cpu
+    detection = m["bare detect cpu"] / (m["bare detect cpu"] + m["bare evaluate cpu"])
     print(f"  processor time of the bare lines: detection manifest {100 * detection:.1f}%,"
           f" evaluation manifest {100 * (1 - detection):.1f}%")
 
+
+def print_costs(m, costs, starts):
     print("\nper-task costs")
     for name, label in (("tiny", "ardentis, 12-vertex test set"),
                         ("scene", "ardentis, scene-001 (ISS, noise 0.1, t 1)")):
         wall, cpu = starts[name]
-        print(f"  {label:42}{1000 * wall:8.1f} ms wall {1000 * cpu:8.1f} ms cpu")
-    print(f"  start-up share of a dataset evaluation: {100 * starts['tiny'][1] / starts['scene'][1]:.0f}%"
-          " of its processor time")
+        print(f"  {label:46}{1000 * wall:8.1f} ms wall {1000 * cpu:8.1f} ms cpu")
+    print(f"  start-up share of a dataset evaluation:"
+          f" {100 * starts['tiny'][1] / starts['scene'][1]:.0f}% of its processor time")
     extra = [(costs["parallel"][i] - costs["xargs"][i]) / ENGINE_TASKS for i in (0, 1)]
     print(f"  GNU parallel over xargs, per task ({ENGINE_TASKS} tasks of 'true'):"
           f" {1000 * extra[0]:.1f} ms wall, {1000 * extra[1]:.1f} ms cpu;"
           f" its start-up {1000 * costs['parallel start'][0]:.0f} ms wall,"
           f" {1000 * costs['parallel start'][1]:.0f} ms cpu")
+    count = sum(m[k] for k in m if k.startswith("count "))
+    engine_cpu = count * extra[1] + len(STAGES) * costs["parallel start"][1]
+    print(f"  so GNU parallel costs this grid's {count:.0f} tasks about {engine_cpu:.2f} s cpu"
+          f" ({100 * engine_cpu / m['grid cpu']:.1f}% of the grid's processor time)")
+
+
+def print_report(runs, costs, starts):
+    m = {key: statistics.median(r[key] for r in runs) for key in runs[0]}
+    print_totals(runs, m)
+    print_phases(m)
+    print_tasks(m)
+    print_costs(m, costs, starts)
 
 
 def main(argv):
