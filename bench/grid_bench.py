@@ -39,11 +39,9 @@ detector = harris3d
 [UNIFORM]
 detector = uniform
 """
+STAGES = ("detect", "evaluate")
 STARTUP_RUNS = 30
 ENGINE_TASKS = 200
-
-
-STAGES = ("detect", "evaluate")
 
 
 class Run:
@@ -138,10 +136,9 @@ def read_joblog(path):
 
 
 def clean(directory, keep_manifests=False):
-    """Removes what a grid wrote (the dataset stays); with keep_manifests, results/ keeps its
+    """Removes what a grid wrote, the dataset staying; with keep_manifests, results/ keeps its
     manifests."""
-    for name in ("results/tasks", "report", "feats") if keep_manifests else ("results", "report",
-                                                                                "feats"):
+    for name in ["results/tasks" if keep_manifests else "results", "report", "feats"]:
         shutil.rmtree(os.path.join(directory, name), ignore_errors=True)
 
 
@@ -170,8 +167,8 @@ def grid_run(build, directory, figures):
             figures[f"count {kind}"] = figures.get(f"count {kind}", 0) + 1
 
 
-# The report with its figures drawn one after the other, in this process: as it was before
-# they were drawn on every core.
+# The report drawing its figures one after the other in its own process, for comparison with
+# its figures drawn on every core.
 ONE_PROCESS = ("import sys; sys.path.insert(0, sys.argv.pop(1)); from ardentis_report import cli; "
                "cli.usable_cores = lambda: 1; sys.exit(cli.main(sys.argv[1:]))")
 
@@ -203,7 +200,10 @@ def bare_run(directory, manifests, figures):
     tasks = os.path.join(directory, "results/tasks")
     done = sum(os.path.isfile(os.path.join(tasks, kind, task, "done"))
                for kind in os.listdir(tasks) for task in os.listdir(os.path.join(tasks, kind)))
-    lines = sum(1 for stage in STAGES for _ in open(manifests[stage]))
+    lines = 0
+    for stage in STAGES:
+        with open(manifests[stage]) as manifest:
+            lines += sum(1 for _ in manifest)
     if done != lines:
         sys.exit(f"grid_bench: the bare lines finished {done} tasks of {lines}")
 
