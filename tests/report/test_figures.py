@@ -122,8 +122,8 @@ class FiguresTest(unittest.TestCase):
                 names = cli.write_report(directory, *inputs, True, ["png", "svg", "pdf"],
                                          processes)
                 reports.append((names, written(directory)))
-                # A figure that cannot be written stops the report with the error the figure
-                # met, in a worker as here.
+                # A figure that cannot be written ends the report with its error, raised here
+                # whether a worker or this process met it.
                 os.remove(os.path.join(directory, "heatmap.svg"))
                 os.mkdir(os.path.join(directory, "heatmap.svg"))
                 with self.assertRaises(IsADirectoryError, msg=processes):
