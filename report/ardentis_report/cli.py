@@ -5,7 +5,10 @@ the rest still reported), or nothing could be reported or written; 2 bad command
 """
 
 import argparse
+import multiprocessing
 import os
+from concurrent.futures import ProcessPoolExecutor
+from functools import partial
 
 from . import figures, output, stats, tables
 from .tables import warn
@@ -76,46 +79,84 @@ def read_inputs(arguments):
     return read, described, vertices or None, problems  # an unreadable file was named
 
 
-def make_figures(summaries, models):
-    """Yields (name, Figure) for every figure the summaries call for, one at a time."""
+def figure_plans(summaries, models):
+    """[(name, draw)] for every figure the summaries call for: draw() returns its Figure."""
     styles = figures.curve_styles([s.setting for s in summaries])
-    yield "relative", figures.noise_figure(summaries, styles=styles)
-    yield "absolute", figures.noise_figure(summaries, "absolute", "repeatable keypoints",
-                                           "Absolute repeatability", styles)
+    plans = [("relative", partial(figures.noise_figure, summaries, styles=styles)),
+             ("absolute", partial(figures.noise_figure, summaries, "absolute",
+                                  "repeatable keypoints", "Absolute repeatability", styles))]
     if any(len(v) > 1 for v in figures.group({s.setting.variant for s in summaries},
                                              lambda variant: variant[0]).values()):
-        yield "best", figures.noise_figure(summaries, styles=styles, best_only=True)
+        plans.append(("best", partial(figures.noise_figure, summaries, styles=styles,
+                                      best_only=True)))
     varying = figures.varying_scale(summaries)
     if varying:
-        yield "scale", figures.noise_figure(varying, "scale", "scale repeatability",
-                                            "Scale repeatability (settings whose scales vary)",
-                                            styles)
+        plans.append(("scale", partial(figures.noise_figure, varying, "scale",
+                                       "scale repeatability",
+                                       "Scale repeatability (settings whose scales vary)",
+                                       styles)))
     if len({s.setting.keep for s in summaries} - {None}) > 1:
-        yield "budget", figures.budget_figure(summaries, styles)
-    yield "keypoints", figures.keypoints_figure(summaries, styles)
-    yield "heatmap", figures.heatmap_figure(summaries, styles)
+        plans.append(("budget", partial(figures.budget_figure, summaries, styles)))
+    plans.append(("keypoints", partial(figures.keypoints_figure, summaries, styles)))
+    plans.append(("heatmap", partial(figures.heatmap_figure, summaries, styles)))
     keeps = sorted({s.setting.keep for s in summaries}, key=figures.keep_order)
     for keep in keeps:
         name = "models" if len(keeps) == 1 else "models-" + keep_name(keep)
-        yield name, figures.models_figure([m for m in models if m.setting.keep == keep],
-                                          [s for s in summaries if s.setting.keep == keep],
-                                          styles)
+        plans.append((name, partial(figures.models_figure,
+                                    [m for m in models if m.setting.keep == keep],
+                                    [s for s in summaries if s.setting.keep == keep], styles)))
+    return plans
+
+
+def make_figures(summaries, models):
+    """Yields (name, Figure) for every figure the summaries call for, one at a time."""
+    for name, draw in figure_plans(summaries, models):
+        yield name, draw()
 
 
 def keep_name(keep):
     return "keep-all" if keep is None else f"keep-{keep:g}"
 
 
-def write_report(directory, summaries, models, densities, formats):
-    """Writes the tables and figures; returns the names of the figures."""
+def usable_cores():
+    return len(os.sched_getaffinity(0))
+
+
+def draw_and_save(name, draw, directory, formats):
+    figures.save(draw(), directory, name, formats)
+
+
+def save_figures(plans, directory, formats, processes):
+    """Draws and saves each planned figure, on up to `processes` worker processes (forked, so
+    that they start with matplotlib loaded), one figure per worker at a time. Drawing is nearly
+    all of a report's time and a figure needs nothing from another. Without POSIX semaphores
+    (no /dev/shm) the figures are drawn here, one after the other."""
+    pool = None
+    if min(processes, len(plans)) > 1:
+        try:
+            pool = ProcessPoolExecutor(min(processes, len(plans)),
+                                       mp_context=multiprocessing.get_context("fork"))
+        except (OSError, NotImplementedError):
+            pool = None
+    if pool is None:
+        for name, draw in plans:
+            draw_and_save(name, draw, directory, formats)
+        return
+    with pool:
+        done = [pool.submit(draw_and_save, name, draw, directory, formats) for name, draw in plans]
+        for figure in done:
+            figure.result()  # a worker's error (an OSError: cannot write) is raised here
+
+
+def write_report(directory, summaries, models, densities, formats, processes=None):
+    """Writes the tables and figures, the figures on `processes` processes (default: the cores
+    this process may use); returns the names of the figures."""
     os.makedirs(directory, exist_ok=True)
     output.write_summaries(os.path.join(directory, "report.csv"), summaries, densities)
     output.write_models(os.path.join(directory, "report-models.csv"), models)
-    names = []
-    for name, figure in make_figures(summaries, models):
-        figures.save(figure, directory, name, formats)
-        names.append(name)
-    return names
+    plans = figure_plans(summaries, models)
+    save_figures(plans, directory, formats, processes or usable_cores())
+    return [name for name, _ in plans]
 
 
 def report(argv, version=None):

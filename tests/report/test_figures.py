@@ -12,8 +12,8 @@ import synthetic
 from ardentis_report import cli, figures, stats, tables
 
 
-def report_of(files):
-    """{figure name: Figure} of the report of synthetic files."""
+def inputs_of(files):
+    """(summaries, model summaries) of synthetic files."""
     with tempfile.TemporaryDirectory() as directory:
         for name, text in files.items():
             with open(os.path.join(directory, name), "w") as out:
@@ -24,7 +24,21 @@ def report_of(files):
         vertices, _ = tables.read_meshes(os.path.join(directory, "meshes.csv"))
     gathered = stats.gather(read, identities)
     summaries, _ = stats.summaries(gathered, vertices)
-    return dict(cli.make_figures(summaries, stats.model_summaries(gathered)))
+    return summaries, stats.model_summaries(gathered)
+
+
+def report_of(files):
+    """{figure name: Figure} of the report of synthetic files."""
+    return dict(cli.make_figures(*inputs_of(files)))
+
+
+def written(directory):
+    """{file name: bytes} of a directory."""
+    files = {}
+    for name in os.listdir(directory):
+        with open(os.path.join(directory, name), "rb") as content:
+            files[name] = content.read()
+    return files
 
 
 def panels(figure):
@@ -99,6 +113,23 @@ class FiguresTest(unittest.TestCase):
                                      (b"\x89PNG\r\n\x1a\n", b"%PDF-"), name)
                 self.assertTrue(ElementTree.parse(path + ".svg").getroot().tag.endswith("svg"))
             self.assertEqual(len(os.listdir(directory)), 3 * len(self.made))
+
+    def test_worker_processes_write_what_one_process_writes(self):
+        inputs = inputs_of(synthetic.benchmark(scenes=2, models=2, keeps=(2,), noises=(0, 0.5)))
+        reports = []
+        for processes in (1, 3):
+            with tempfile.TemporaryDirectory() as directory:
+                names = cli.write_report(directory, *inputs, True, ["png", "svg", "pdf"],
+                                         processes)
+                reports.append((names, written(directory)))
+                # A figure that cannot be written ends the report with its error, raised here
+                # whether a worker or this process met it.
+                os.remove(os.path.join(directory, "heatmap.svg"))
+                os.mkdir(os.path.join(directory, "heatmap.svg"))
+                with self.assertRaises(IsADirectoryError, msg=processes):
+                    cli.write_report(directory, *inputs, True, ["svg"], processes)
+        self.assertEqual(reports[0], reports[1])
+        self.assertEqual(len(reports[0][1]), 2 + 3 * len(reports[0][0]))
 
 
 if __name__ == "__main__":
