@@ -7,7 +7,7 @@ the rest still reported), or nothing could be reported or written; 2 bad command
 import argparse
 import os
 
-from . import figures, output, stats, tables
+from . import figures, inspect, output, stats, tables
 from .tables import warn
 
 FORMATS = ("png", "svg", "pdf")
@@ -145,7 +145,7 @@ def report(argv, version=None):
 
 
 # Subcommands by first argument; any other first argument is a results table of `report`.
-COMMANDS = {}
+COMMANDS = {"inspect": inspect.main}
 
 
 def main(argv, version=None):
