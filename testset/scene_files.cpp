@@ -1,5 +1,6 @@
 #include "testset/scene_files.h"
 
+#include <chrono>
 #include <filesystem>
 
 #include "testset/naming.h"
@@ -46,7 +47,8 @@ std::string staleSceneWarning(const std::string& configuredScene, const std::str
   std::error_code noisyError, cleanError;
   const auto noisyTime = fs::last_write_time(noisy, noisyError);
   const auto cleanTime = fs::last_write_time(clean, cleanError);
-  if (noisyError || cleanError || !(noisyTime < cleanTime)) return "";
+  // Files written together (a checkout, a copy) differ by milliseconds, in either order.
+  if (noisyError || cleanError || !(noisyTime + std::chrono::seconds(2) < cleanTime)) return "";
   return noisy + " is older than " + clean +
          ", so it was made from an earlier scene; remake it: " + noiseCommand(configPath, noise);
 }

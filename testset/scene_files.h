@@ -24,8 +24,8 @@ std::string missingSceneAdvice(const std::string& configuredScene, const std::st
                                const std::string& configPath);
 
 // "" unless the scene `configuredScene` at noise `noise` (not 0) is older than the same scene at
-// noise 0, and so was made from an earlier scene: then a warning naming both files and the
-// command that remakes it.
+// noise 0 (by more than two seconds), and so was made from an earlier scene: then a warning
+// naming both files and the command that remakes it.
 std::string staleSceneWarning(const std::string& configuredScene, const std::string& noise,
                               const std::string& configPath);
 
