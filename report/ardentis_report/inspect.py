@@ -114,12 +114,12 @@ def read_mesh(path):
     """The Inspected mesh at `path`; MeshError when it is not one ardentis-inspect wrote."""
     with open(path, "rb") as source:
         data = source.read()
-    info, elements, offset = read_header(data)
-    if "ardentis-inspect" not in info:
-        raise MeshError("no ardentis-inspect comments in its header")
     vertices = colours = None
     faces = []
     try:
+        info, elements, offset = read_header(data)
+        if "ardentis-inspect" not in info:
+            raise MeshError("no ardentis-inspect comments in its header")
         for name, count, properties in elements:
             if name == "vertex":
                 dtype = np.dtype([(p[1], PLY_TYPES[p[0]]) for p in properties])
