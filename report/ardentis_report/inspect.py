@@ -6,7 +6,9 @@ and how its vertices are laid out (ardentis-inspect writes them). The picture zo
 region of the model: the scene's surface there, seen along the scene's principal axes (three
 panels) or from the viewpoint the comments name (one panel), with every keypoint of the model
 drawn over it in its outcome's colour (so that the occluded ones show too) and the scene's
-keypoints of the region in blue.
+keypoints of the region in blue. The surface is drawn as pixels by a z-buffer of its own
+(numpy), which also tells the keypoints that the surface hides in a view, drawn faint: a
+collection of one polygon per triangle would cost seconds per panel on a scan of millions.
 """
 
 import argparse
@@ -14,8 +16,6 @@ import os
 from collections import namedtuple
 
 import numpy as np
-from matplotlib.backends.backend_agg import FigureCanvasAgg
-from matplotlib.collections import PolyCollection
 from matplotlib.colors import to_rgba
 from matplotlib.figure import Figure
 from matplotlib.lines import Line2D
@@ -36,7 +36,8 @@ LOOKS = {"occluded": {"s": 7, "linewidths": 0.5, "zorder": 2},
 HOLLOW = {"occluded"}
 HIDDEN_ALPHA = 0.25  # keypoints behind the surface in a view
 MARGIN = 0.08  # of the model's largest extent, around it: the region drawn
-ID_PIXELS = 800  # the longer side of the raster that finds the surface in front of a keypoint
+RASTER_PIXELS = 900  # the longer side of a panel's surface, drawn as pixels
+BATCH = 1 << 18  # pixel samples of triangles taken at a time
 PLY_TYPES = {"char": "i1", "int8": "i1", "uchar": "u1", "uint8": "u1", "short": "<i2",
              "int16": "<i2", "ushort": "<u2", "uint16": "<u2", "int": "<i4", "int32": "<i4",
              "uint": "<u4", "uint32": "<u4", "float": "<f4", "float32": "<f4",
@@ -75,14 +76,15 @@ def read_header(data):
 
 
 def read_faces(data, offset, count, properties):
-    """(list of index arrays, offset after them): a face element of one list property."""
+    """(faces, offset after them) of a face element whose first property is a list: an n x 3
+    array when all are triangles, else a list of index arrays."""
     _, count_type, index_type, _ = properties[0]
     count_dtype, index_dtype = np.dtype(PLY_TYPES[count_type]), np.dtype(PLY_TYPES[index_type])
     triangle = np.dtype([("n", count_dtype), ("i", index_dtype, 3)])
     if len(properties) == 1 and len(data) - offset >= count * triangle.itemsize:
         fast = np.frombuffer(data, triangle, count, offset)
         if (fast["n"] == 3).all():  # all triangles, the usual case: one read
-            return list(fast["i"].astype(np.int64)), offset + count * triangle.itemsize
+            return fast["i"].astype(np.int64), offset + count * triangle.itemsize
     faces = []
     for _ in range(count):
         n = int(np.frombuffer(data, count_dtype, 1, offset)[0])
@@ -155,12 +157,12 @@ def region_triangles(mesh):
     """The scene's triangles (n x 3 x 3) whose centre lies in the model's region; polygons are
     fanned into triangles."""
     faces = mesh.faces[:int(mesh.info["scene-faces"])]
-    if any(len(f) != 3 for f in faces):
-        faces = [(f[0], f[i], f[i + 1]) for f in faces for i in range(1, len(f) - 1)]
-    if len(faces) == 0:
-        return np.zeros((0, 3, 3))
-    triangles = mesh.vertices[np.asarray(faces, dtype=np.int64)]
+    if not isinstance(faces, np.ndarray):
+        faces = np.array([(f[0], f[i], f[i + 1]) for f in faces for i in range(1, len(f) - 1)],
+                         dtype=np.int64).reshape(-1, 3)
     low, high = region(mesh)
+    inside = ((mesh.vertices >= low) & (mesh.vertices <= high)).all(axis=1)
+    triangles = mesh.vertices[faces[inside[faces].any(axis=1)]]  # the few near the region
     centres = triangles.mean(axis=1)
     return triangles[((centres >= low) & (centres <= high)).all(axis=1)]
 
@@ -224,26 +226,25 @@ def views(mesh, triangles):
     return made
 
 
-def surface_polygons(triangles, view, colour):
-    """(polygons n x 3 x 2, far depth of each, shaded colours n x 3) of the triangles the view
-    sees, far ones first; each shaded by how squarely it faces the viewer."""
+def projected_surface(triangles, view, colour):
+    """(x n x 3, y n x 3, depth n x 3, shaded colours n x 3) of the triangles in front of the
+    view; each shaded by how squarely it faces the viewer."""
     x, y, depth = (values.reshape(-1, 3) for values in view.project(triangles.reshape(-1, 3)))
     normals = np.cross(triangles[:, 1] - triangles[:, 0], triangles[:, 2] - triangles[:, 0])
     facing = np.abs((normals * view.sight(triangles.mean(axis=1))).sum(axis=1)) / np.maximum(
         np.linalg.norm(normals, axis=1), 1e-30)
-    order = np.argsort(-depth.mean(axis=1))
-    order = order[(np.isfinite(x).all(axis=1) & np.isfinite(y).all(axis=1))[order]]
-    shade = (0.45 + 0.55 * facing[order])[:, None] * np.array(colour)[None, :]
-    return np.stack([x[order], y[order]], axis=2), depth[order].max(axis=1), shade
+    seen = np.isfinite(x).all(axis=1) & np.isfinite(y).all(axis=1)
+    shade = (0.45 + 0.55 * facing[seen])[:, None] * np.array(colour)[None, :]
+    return x[seen], y[seen], depth[seen], shade
 
 
-def panel_limits(mesh, polygons, view):
-    """((x0, x1), (y0, y1)): what the panel shows, the region's surface and the model's
+def panel_limits(mesh, x, y, view):
+    """((x0, x1), (y0, y1)): what the panel shows, the region's surface (x, y) and the model's
     keypoints with a small margin."""
-    points = [polygons.reshape(-1, 2)]
+    points = [np.stack([x.ravel(), y.ravel()], axis=1)]
     for group in ("repeatable", "non-occluded", "occluded"):
-        x, y, _ = view.project(mesh.markers[group][0])
-        points.append(np.stack([x, y], axis=1))
+        px, py, _ = view.project(mesh.markers[group][0])
+        points.append(np.stack([px, py], axis=1))
     points = np.concatenate(points)
     points = points[np.isfinite(points).all(axis=1)]
     if len(points) == 0:
@@ -253,44 +254,92 @@ def panel_limits(mesh, polygons, view):
     return (low[0] - margin, high[0] + margin), (low[1] - margin, high[1] + margin)
 
 
-def front_test(polygons, far, limits):
-    """behind(x, y, depth, tolerance) -> bool array: whether points lie behind the surface in
-    the panel, by more than `tolerance`. The surface's front triangle at each pixel is found by
-    drawing every triangle in a colour of its own (its number), far ones first as in the panel;
-    a point is behind when it is deeper than that triangle's far corner."""
-    (x0, x1), (y0, y1) = limits
-    scale = ID_PIXELS / max(x1 - x0, y1 - y0)
-    figure = Figure(figsize=((x1 - x0) * scale / 100, (y1 - y0) * scale / 100), dpi=100,
-                    facecolor="black")
-    axis = figure.add_axes((0, 0, 1, 1))
-    axis.set_axis_off()
-    axis.patch.set_visible(False)
-    axis.set_xlim(x0, x1)
-    axis.set_ylim(y0, y1)
-    ids = np.arange(1, len(polygons) + 1)
-    axis.add_collection(PolyCollection(
-        polygons, facecolors=np.stack([ids >> 16 & 255, ids >> 8 & 255, ids & 255], axis=1) / 255,
-        edgecolors="none", antialiased=False))
-    canvas = FigureCanvasAgg(figure)
-    canvas.draw()
-    rgb = np.asarray(canvas.buffer_rgba())[:, :, :3].astype(np.int64)
-    image = rgb[..., 0] << 16 | rgb[..., 1] << 8 | rgb[..., 2]
-    height, width = image.shape
-    far = np.concatenate([[np.inf], far])  # number 0: no triangle, nothing in front
+class Raster:
+    """The surface of a panel as pixels: at each pixel centre, the nearest triangle (a
+    z-buffer) and its depth there. Column c, row r (from the top) is the point
+    (x0 + (c + 0.5) / scale, y1 - (r + 0.5) / scale)."""
 
-    def behind(x, y, depth, tolerance):
-        columns = np.nan_to_num((x - x0) / (x1 - x0) * width).astype(np.int64)
-        rows = np.nan_to_num((y1 - y) / (y1 - y0) * height).astype(np.int64)
-        front = image[rows.clip(0, height - 1), columns.clip(0, width - 1)]
-        return depth > far[front] + tolerance
-    return behind
+    def __init__(self, x, y, depth, limits):
+        (self.x0, x1), (y0, self.y1) = limits
+        self.scale = RASTER_PIXELS / max(x1 - self.x0, self.y1 - y0)
+        self.width = max(1, int(np.ceil((x1 - self.x0) * self.scale)))
+        self.height = max(1, int(np.ceil((self.y1 - y0) * self.scale)))
+        self.front = np.full(self.width * self.height, -1)
+        self.depth = np.full(self.width * self.height, np.inf)
+        u, v = self.pixel_coordinates(x, y)
+        bounds = self.pixel_bounds(u, v)
+        counts = (bounds[1] - bounds[0] + 1).clip(0) * (bounds[3] - bounds[2] + 1).clip(0)
+        # Triangles a batch at a time, so that the samples of a large mesh fit in memory.
+        ends = np.searchsorted(np.cumsum(counts), np.arange(1, 1 + counts.sum() // BATCH) * BATCH)
+        for start, end in zip(np.r_[0, ends], np.r_[ends, len(u)]):
+            self.keep_nearest(*self.samples(u, v, depth, bounds, start, end))
+
+    def keep_nearest(self, triangle, pixel, depth):
+        order = np.lexsort((depth, pixel))  # by pixel, nearest first
+        first = order[np.unique(pixel[order], return_index=True)[1]]
+        nearer = depth[first] < self.depth[pixel[first]]
+        self.front[pixel[first[nearer]]] = triangle[first[nearer]]
+        self.depth[pixel[first[nearer]]] = depth[first[nearer]]
+
+    def pixel_coordinates(self, x, y):
+        """Columns and rows as real numbers, pixel centres at whole ones."""
+        return (x - self.x0) * self.scale - 0.5, (self.y1 - y) * self.scale - 0.5
+
+    def pixel_bounds(self, u, v):
+        """(first column, last column, first row, last row) of the pixel centres around each
+        triangle (u, v: its corners in pixel coordinates), within the raster."""
+        return (np.ceil(u.min(axis=1)).clip(0, self.width).astype(np.int64),
+                np.floor(u.max(axis=1)).clip(-1, self.width - 1).astype(np.int64),
+                np.ceil(v.min(axis=1)).clip(0, self.height).astype(np.int64),
+                np.floor(v.max(axis=1)).clip(-1, self.height - 1).astype(np.int64))
+
+    def samples(self, u, v, depth, bounds, start, end):
+        """(triangle, pixel, depth) of every pixel centre inside triangles start to end, depth
+        interpolated there."""
+        low_u, high_u, low_v, high_v = (b[start:end] for b in bounds)
+        columns = (high_u - low_u + 1).clip(0)
+        counts = columns * (high_v - low_v + 1).clip(0)
+        index = np.repeat(np.arange(end - start), counts)
+        triangle = start + index
+        within = np.arange(counts.sum()) - np.repeat(np.cumsum(counts) - counts, counts)
+        pu = low_u[index] + within % columns[index]
+        pv = low_v[index] + within // columns[index]
+        (u0, u1, u2), (v0, v1, v2) = u[triangle].T, v[triangle].T
+        area = (v1 - v2) * (u0 - u2) + (u2 - u1) * (v0 - v2)
+        with np.errstate(divide="ignore", invalid="ignore"):
+            a = ((v1 - v2) * (pu - u2) + (u2 - u1) * (pv - v2)) / area
+            b = ((v2 - v0) * (pu - u2) + (u0 - u2) * (pv - v2)) / area
+        inside = (a >= -1e-9) & (b >= -1e-9) & (a + b <= 1 + 1e-9)
+        z = depth[triangle]
+        along = a * z[:, 0] + b * z[:, 1] + (1 - a - b) * z[:, 2]
+        pixel = pv * self.width + pu
+        return triangle[inside], pixel[inside], along[inside]
+
+    def image(self, shade):
+        """RGBA rows x columns: each pixel in its front triangle's shade, clear where none."""
+        image = np.zeros((self.width * self.height, 4), dtype=np.uint8)
+        covered = self.front >= 0
+        image[covered, :3] = np.rint(255 * shade[self.front[covered]])
+        image[covered, 3] = 255
+        return image.reshape(self.height, self.width, 4)
+
+    def extent(self):
+        return (self.x0, self.x0 + self.width / self.scale, self.y1 - self.height / self.scale,
+                self.y1)
+
+    def behind(self, x, y, depth, tolerance):
+        """Whether points (x, y, depth) lie behind the surface by more than `tolerance`."""
+        u, v = self.pixel_coordinates(np.nan_to_num(x), np.nan_to_num(y))
+        columns = np.rint(u).clip(0, self.width - 1).astype(np.int64)
+        rows = np.rint(v).clip(0, self.height - 1).astype(np.int64)
+        return depth > self.depth[rows * self.width + columns] + tolerance
 
 
 def group_colour(mesh, group):
     return mesh.markers[group][1] or (0.5, 0.5, 0.5)
 
 
-def draw_markers(axis, mesh, view, behind):
+def draw_markers(axis, mesh, view, raster):
     """The keypoints over the surface, a collection per group (empty ones too): every model
     keypoint, and the scene's in the model's region; faint where the surface hides them."""
     tolerance = 2 * float(mesh.info["resolution"])
@@ -300,24 +349,25 @@ def draw_markers(axis, mesh, view, behind):
             points = in_region(mesh, points)
         x, y, depth = view.project(points)
         colours = np.tile(to_rgba(group_colour(mesh, group)), (len(points), 1))
-        colours[behind(x, y, depth, tolerance), 3] = HIDDEN_ALPHA
+        colours[raster.behind(x, y, depth, tolerance), 3] = HIDDEN_ALPHA
         hollow = group in HOLLOW
         axis.scatter(x, y, facecolors="none" if hollow else colours,
                      edgecolors=colours if hollow else "white", label=group, **LOOKS[group])
 
 
 def draw_panel(axis, mesh, triangles, view):
-    """One view: the surface of the model's region, then the keypoints."""
+    """One view: the surface of the model's region (a raster), then the keypoints."""
     colour = tuple(mesh.colours[0] / 255.0) if len(mesh.colours) else (0.75, 0.75, 0.75)
-    polygons, far, shade = surface_polygons(triangles, view, colour)
-    limits = panel_limits(mesh, polygons, view)
-    if len(polygons):
-        axis.add_collection(PolyCollection(polygons, facecolors=shade, edgecolors="none",
-                                           antialiased=False, zorder=1))
+    x, y, depth, shade = projected_surface(triangles, view, colour)
+    limits = panel_limits(mesh, x, y, view)
+    raster = Raster(x, y, depth, limits)
+    if len(x):
+        axis.imshow(raster.image(shade), extent=raster.extent(), interpolation="antialiased",
+                    zorder=1)
     else:  # a scene of points only
-        x, y, _ = view.project(in_region(mesh, scene_vertices(mesh)))
-        axis.scatter(x, y, s=0.3, color=colour, linewidths=0, zorder=1)
-    draw_markers(axis, mesh, view, front_test(polygons, far, limits))
+        px, py, _ = view.project(in_region(mesh, scene_vertices(mesh)))
+        axis.scatter(px, py, s=0.3, color=colour, linewidths=0, zorder=1)
+    draw_markers(axis, mesh, view, raster)
     axis.set_xlim(*limits[0])
     axis.set_ylim(*limits[1])
     axis.set_aspect("equal", adjustable="box")
