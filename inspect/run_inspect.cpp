@@ -35,8 +35,8 @@ po::options_description inspectOptions() {
       ("detectorID", po::value<std::string>()->required(), "detector name in the file names")
       ("radius,r", po::value<int>()->default_value(-1),
        "detector radius in the file names (when > 0)")
-      ("sigmaSceneNoise,n", po::value<double>()->default_value(0.1), "scene noise level")
-      ("repeatabilityTh,t", po::value<double>()->default_value(1.0),
+      ("sigmaSceneNoise,n", po::value<double>()->default_value(0.1, "0.1"), "scene noise level")
+      ("repeatabilityTh,t", po::value<double>()->default_value(1.0, "1"),
        "matching and visibility radius, in mesh resolutions")
       ("output,o", po::value<std::string>()->required(),
        "directory of the meshes and pictures (created when missing)")
