@@ -16,10 +16,10 @@
 #include "config/parse_options.h"
 #include "core/kd_tree.h"
 #include "core/point_grid.h"
-#include "driver/keypoint_cloud.h"
-#include "driver/repeatability.h"
 #include "driver/results_table.h"
 #include "driver/run_stages.h"
+#include "measure/keypoint_cloud.h"
+#include "measure/repeatability.h"
 
 namespace ardentis_bench {
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/repeatability.h"
+#include "measure/repeatability.h"
 #include "testers/detector_tester.h"
 #include "testers/test_model.h"
 

@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "config/parse_options.h"
-#include "driver/repeatability.h"
 #include "driver/results_table.h"
 #include "driver/run_stages.h"
+#include "measure/repeatability.h"
 
 int runEvaluation(int argc, char** argv) {
   std::printf("Ardentis Version 1.0\n");

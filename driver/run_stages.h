@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "core/point_grid.h"
-#include "driver/repeatability.h"
 #include "driver/scene_prefetch.h"
+#include "measure/repeatability.h"
 #include "testers/detector_tester.h"
 #include "testers/test_model.h"
 

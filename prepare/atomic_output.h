@@ -1,6 +1,6 @@
 #pragma once
-// Meshes written by the prepare commands: whole or not at all, through the loaders' atomic file
-// writer (temporary file beside the final path, then rename).
+// Meshes written by the prepare commands: whole or not at all, by the test set's mesh writer
+// (temporary file beside the final path, then rename), into directories made when missing.
 
 #include <string>
 
@@ -9,10 +9,9 @@ class vtkPolyData;
 namespace Ostrel {
 namespace Prepare {
 
-// Writes `mesh` to `path` (its directory created when missing) as binary little-endian PLY with
-// vtkPLYWriter: float or double x y z as the mesh stores them, uchar red green blue when the mesh
-// has an "RGB" array, and a face element of uchar-counted int ids. That is the layout the
-// evaluator's direct PLY reader takes. Returns an empty string, or what went wrong.
+// Writes `mesh` to `path` (its directory created when missing) as testset/mesh_file_writer.h
+// does: binary little-endian PLY in the layout the evaluator's direct reader takes. Returns an
+// empty string, or what went wrong.
 std::string writePlyAtomically(vtkPolyData* mesh, const std::string& path);
 
 }  // namespace Prepare

@@ -23,10 +23,10 @@
 #include "core/mesh_resolution.h"
 #include "core/poly_data_storage.h"
 #include "driver/decimation.h"
-#include "driver/repeatability.h"
 #include "driver/results_table.h"
 #include "driver/run_stages.h"
 #include "driver/scene_and_models.h"
+#include "measure/repeatability.h"
 #include "support/run_process.h"
 #include "support/temp_dir.h"
 
@@ -194,14 +194,28 @@ TEST(Repeatability, OneKeypointCountsAndScaleScore) {
     if (c.sceneVertices >= 0)
       sceneRecord.mesh =
           Ostrel::Core::Impl::CreatePolyData(sceneVertices, c.sceneVertices, nullptr, nullptr, 0);
-    RepeatabilityResults results(2);
-    const auto printed = ardentis_test::capture([&] {
-      evaluateRepeatability(models, sceneRecord, {0.5, 1.0, c.decimationLevel, 2.0}, results);
+    const RepeatabilityRadii radii{0.5, 1.0, c.decimationLevel, 2.0};
+    RepeatabilityResults results(2), silent(2);
+    KeypointOutcomes outcomes, silentOutcomes;
+    const auto printed = ardentis_test::capture(
+        [&] { evaluateRepeatability(models, sceneRecord, radii, results, nullptr, &outcomes); });
+    const auto quiet = ardentis_test::capture([&] {
+      measureRepeatability(models, sceneRecord, radii, silent, nullptr, &silentOutcomes);
     });
     if (sceneRecord.mesh != nullptr) sceneRecord.mesh->Delete();
     EXPECT_EQ(results.nonOccludedKeypoints, (std::vector<int>{c.nonOccluded, 0}));
     EXPECT_EQ(results.repeatableKeypoints, (std::vector<int>{c.repeatable, 0}));
     EXPECT_DOUBLE_EQ(results.totScaleRepeatability[0], c.score);
+    const KeypointOutcome outcome = c.repeatable    ? KeypointOutcome::repeatable
+                                    : c.nonOccluded ? KeypointOutcome::nonOccluded
+                                                    : KeypointOutcome::occluded;
+    EXPECT_EQ(outcomes, (KeypointOutcomes{{outcome}, {}}));
+    // The silent road: the same measure, nothing printed.
+    EXPECT_EQ(quiet.out + quiet.err, "");
+    EXPECT_EQ(silent.nonOccludedKeypoints, results.nonOccludedKeypoints);
+    EXPECT_EQ(silent.repeatableKeypoints, results.repeatableKeypoints);
+    EXPECT_EQ(silent.totScaleRepeatability, results.totScaleRepeatability);
+    EXPECT_EQ(silentOutcomes, outcomes);
     EXPECT_NE(printed.out.find("Keypoints of the model[1]: 0\nKeypoints of the model[1] present "
                                "in the scene: 0\n"),
               std::string::npos);

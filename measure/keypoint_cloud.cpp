@@ -1,4 +1,4 @@
-#include "driver/keypoint_cloud.h"
+#include "measure/keypoint_cloud.h"
 
 #include <vtkPolyData.h>
 

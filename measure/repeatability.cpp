@@ -1,4 +1,4 @@
-#include "driver/repeatability.h"
+#include "measure/repeatability.h"
 
 #include <vtkPolyData.h>
 #include <vtkSmartPointer.h>
@@ -12,7 +12,7 @@
 #include "core/point_grid.h"
 #include "core/poly_data_storage.h"
 #include "core/rigid_transform.h"
-#include "driver/keypoint_cloud.h"
+#include "measure/keypoint_cloud.h"
 
 namespace {
 
@@ -62,28 +62,40 @@ struct Squared {
   double visibility;
 };
 
-void evaluateKeypoint(const Feature3D& keypoint, const TestModel& model, SceneIndex& scene,
-                      Squared radius, int& nonOccluded, int& repeatable, double& scaleSum) {
+// The outcome of one model keypoint; a matched one adds its scale score to `scaleSum`.
+KeypointOutcome evaluateKeypoint(const Feature3D& keypoint, const TestModel& model,
+                                 SceneIndex& scene, Squared radius, double& scaleSum) {
   float p[3] = {keypoint.x, keypoint.y, keypoint.z};
   Ostrel::Core::Impl::Rotate3x3(p, 1, model.rotation);
   Ostrel::Core::Impl::Translate(p, 1, model.translation);
   // A NaN distance compares false with everything, which would count the keypoint as visible.
-  if (!isFinitePoint(p) || scene.mesh == nullptr) return;
+  if (!isFinitePoint(p) || scene.mesh == nullptr) return KeypointOutcome::occluded;
 
   // Only the distance to the nearest vertex matters here, not which vertex it is.
-  if (!scene.meshGrid->NearestWithin(p, radius.visibility)) return;
-  ++nonOccluded;
+  if (!scene.meshGrid->NearestWithin(p, radius.visibility)) return KeypointOutcome::occluded;
 
   const vtkIdType match = nearestPoint(*scene.keypointTree, scene.keypointCloud, p);
-  if (match < 0) return;
+  if (match < 0) return KeypointOutcome::nonOccluded;
   double q[3];
   scene.keypointCloud->GetPoint(match, q);
   const double e2 = Ostrel::Core::Impl::SquaredDistance(q, p);
-  if (e2 <= radius.matching) ++repeatable;
   if (e2 < radius.matching) {
     const double* sceneScale =
         Ostrel::Core::Impl::GetPolyDataScalePointer(scene.keypointCloud, (unsigned int)match);
     scaleSum += scaleScore(*sceneScale, double(keypoint.scale));
+  }
+  return e2 <= radius.matching ? KeypointOutcome::repeatable : KeypointOutcome::nonOccluded;
+}
+
+// Counts model `i`'s outcomes into `results` and, when given, lists them in `outcomes`.
+void measureModel(std::size_t i, const TestModel& model, SceneIndex& scene, Squared radius,
+                  RepeatabilityResults& results, std::vector<KeypointOutcome>* outcomes) {
+  for (int k = 0; k < keypointCount(model); ++k) {
+    const KeypointOutcome outcome = evaluateKeypoint(model.keypoints[k], model, scene, radius,
+                                                     results.totScaleRepeatability[i]);
+    if (outcome != KeypointOutcome::occluded) ++results.nonOccludedKeypoints[i];
+    if (outcome == KeypointOutcome::repeatable) ++results.repeatableKeypoints[i];
+    if (outcomes != nullptr) (*outcomes)[std::size_t(k)] = outcome;
   }
 }
 
@@ -131,11 +143,18 @@ void ensureSize(RepeatabilityResults& results, std::size_t models) {
     results.totScaleRepeatability.resize(models, 0.0);
 }
 
-}  // namespace
+// Every keypoint occluded until measured: what the counts say of a scene without keypoints.
+void resetOutcomes(const std::vector<TestModel>& models, KeypointOutcomes* outcomes) {
+  if (outcomes == nullptr) return;
+  outcomes->assign(models.size(), {});
+  for (std::size_t i = 0; i < models.size(); ++i)
+    (*outcomes)[i].assign(std::size_t(keypointCount(models[i])), KeypointOutcome::occluded);
+}
 
-void evaluateRepeatability(const std::vector<TestModel>& models, const TestModel& scene,
-                           const RepeatabilityRadii& radii, RepeatabilityResults& results,
-                           const PointGrid* sceneGrid) {
+// The one measure behind both entry points; `console` prints the run's lines around it.
+void measure(const std::vector<TestModel>& models, const TestModel& scene,
+             const RepeatabilityRadii& radii, RepeatabilityResults& results,
+             const PointGrid* sceneGrid, KeypointOutcomes* outcomes, bool console) {
   const float matchingSquared = squaredRadius(radii.repeatabilityTh, radii.meanModelResolution);
   const float visibilitySquared = radii.decimationLevel > 0
                                       ? squaredRadius(radii.repeatabilityTh, radii.meanResolution)
@@ -143,13 +162,14 @@ void evaluateRepeatability(const std::vector<TestModel>& models, const TestModel
   const Squared radius{double(matchingSquared), double(visibilitySquared)};
 
   ensureSize(results, models.size());
+  resetOutcomes(models, outcomes);
   if (keypointCount(scene) < 1) return;
 
-  std::printf("Building keypoints kdtree...");
+  if (console) std::printf("Building keypoints kdtree...");
   SceneIndex index;
   buildSceneIndex(scene, sceneGrid, radius.visibility, index);
-  std::printf("done.\n\n");
-  if (index.mesh == nullptr) {
+  if (console) std::printf("done.\n\n");
+  if (console && index.mesh == nullptr) {
     std::fflush(stdout);
     std::fprintf(stderr,
                  "Scene %s has no points to test visibility against: every model keypoint counts "
@@ -158,11 +178,22 @@ void evaluateRepeatability(const std::vector<TestModel>& models, const TestModel
   }
 
   for (std::size_t i = 0; i < models.size(); ++i) {
-    const TestModel& model = models[i];
-    for (int k = 0; k < keypointCount(model); ++k) {
-      evaluateKeypoint(model.keypoints[k], model, index, radius, results.nonOccludedKeypoints[i],
-                       results.repeatableKeypoints[i], results.totScaleRepeatability[i]);
-    }
-    printModelBlock(i, model, scene, matchingSquared, results);
+    measureModel(i, models[i], index, radius, results,
+                 outcomes != nullptr ? &(*outcomes)[i] : nullptr);
+    if (console) printModelBlock(i, models[i], scene, matchingSquared, results);
   }
+}
+
+}  // namespace
+
+void evaluateRepeatability(const std::vector<TestModel>& models, const TestModel& scene,
+                           const RepeatabilityRadii& radii, RepeatabilityResults& results,
+                           const PointGrid* sceneGrid, KeypointOutcomes* outcomes) {
+  measure(models, scene, radii, results, sceneGrid, outcomes, true);
+}
+
+void measureRepeatability(const std::vector<TestModel>& models, const TestModel& scene,
+                          const RepeatabilityRadii& radii, RepeatabilityResults& results,
+                          const PointGrid* sceneGrid, KeypointOutcomes* outcomes) {
+  measure(models, scene, radii, results, sceneGrid, outcomes, false);
 }
