@@ -49,20 +49,6 @@ inline Ids Flat(vtkCellArray* cells) {
   return flat;
 }
 
-// True when every cell of every kind names only existing points.
-inline bool CellIdsInRange(vtkPolyData* mesh) {
-  for (vtkCellArray* cells :
-       {mesh->GetVerts(), mesh->GetLines(), mesh->GetPolys(), mesh->GetStrips()}) {
-    vtkIdType count;
-    const vtkIdType* ids;
-    if (cells == nullptr) continue;
-    for (cells->InitTraversal(); cells->GetNextCell(count, ids);)
-      for (vtkIdType k = 0; k < count; ++k)
-        if (ids[k] < 0 || ids[k] >= mesh->GetNumberOfPoints()) return false;
-  }
-  return true;
-}
-
 // The point ids of polygon `cell`.
 inline Ids PolygonIds(vtkPolyData* mesh, vtkIdType cell) {
   vtkIdType count;

@@ -1,7 +1,8 @@
 // LoadPolyData and every reader behind it: the layouts they accept, one report naming the file
-// and the problem for every file they refuse, and no crash on damaged files. PCD bodies: the
-// same cloud written ascii, binary and binary_compressed by PCL's own converter (an independent
-// writer) loads to the same mesh. The direct binary PLY reader builds the mesh vtkPLYReader builds.
+// and the problem for every file they refuse (crashes on damaged files are the fuzzers' part). PCD
+// bodies: the same cloud written ascii, binary and binary_compressed by PCL's own converter (an
+// independent writer) loads to the same mesh. The direct binary PLY reader builds the mesh
+// vtkPLYReader builds.
 
 #include <gtest/gtest.h>
 #include <vtkPLYReader.h>
@@ -40,8 +41,6 @@ const std::string kObj =
 const std::string kVtk =
     "# vtk DataFile Version 3.0\ntest\nASCII\nDATASET POLYDATA\nPOINTS 4 float\n"
     "0 0 0 1 0 0 0 1 0 1 1 0.5\nPOLYGONS 2 8\n3 0 1 2\n3 1 3 2\n";
-const std::string kOff =
-    "OFF\n# comment\n4 2 0\n0 0 0\n1 0 0\n0 1 0\n1 1 0.5\n3 0 1 2\n4 0 1 3 2\n";
 const std::string kVert = "0 0 0\n1 0 0\n0 1 0\n1 1 0.5\n";
 const std::string kTri = "1 2 3\n2 4 3\n";
 // Organised 3 x 2 cloud with colour and one nan entry.
@@ -292,47 +291,6 @@ TEST(Readers, DamagedFilesAreRefusedNamingFileAndProblem) {
   // decodes to fewer bytes.
   for (std::uint32_t size = 0; size < compressed; ++size)
     EXPECT_FALSE(Load(LoadPcd, dir.write("s.pcd", withWord(body, size))).mesh) << size;
-}
-
-// Damaged copies of small valid files (every truncation, many garbled bytes) must load as
-// null or as a mesh whose cells name existing points: never a crash, hang or memory fault.
-TEST(DamageSweep, TruncatedAndGarbledFilesLoadAsNullOrSoundMesh) {
-  TempDir pcl;
-  std::string packed = readFile(Convert(pcl, pcl.write("in.pcd", AsciiCloud(kClouds[1])), 2));
-  packed.resize(packed.find_last_not_of('\0') + 1);  // PCL's page padding adds nothing
-  const struct {
-    const char* fileName;  // the file that is damaged; m.vert and m.tri stay beside it
-    std::string content;
-  } cases[] = {
-      {"m.ply", SquarePly()},
-      {"m.ply", SquarePly("binary_little_endian")},
-      {"m.ply", SquarePly("binary_big_endian")},
-      {"m.obj", kObj},
-      {"m.vtk", kVtk},
-      {"m.off", kOff},
-      {"m.vert", kVert},
-      {"m.tri", kTri},
-      {"m.pcd", kPcd},
-      {"m.pcd", packed},  // binary_compressed by PCL
-  };
-  // Replacement bytes that turn numbers into text, signs, separators and binary junk.
-  const char kGarbage[] = {'x', '-', '9', ' ', '\n', '\xff', '\0'};
-  for (const auto& c : cases) {
-    TempDir dir;
-    dir.write("m.vert", kVert);
-    dir.write("m.tri", kTri);
-    const Mesh sound = Load(LoadPolyData, dir.write(c.fileName, c.content)).mesh;
-    ASSERT_TRUE(sound && sound->GetNumberOfCells() > 0) << c.fileName << " undamaged";
-    for (size_t at = 0; at < c.content.size(); ++at) {
-      std::vector<std::string> damaged = {c.content.substr(0, at)};
-      for (char garbage : kGarbage)
-        damaged.push_back(std::string(c.content).replace(at, 1, 1, garbage));
-      for (const std::string& bytes : damaged) {
-        const Mesh mesh = Load(LoadPolyData, dir.write(c.fileName, bytes)).mesh;
-        EXPECT_TRUE(!mesh || CellIdsInRange(mesh)) << c.content << " damaged at " << at;
-      }
-    }
-  }
 }
 
 TEST(PcdBodies, ThreeEncodingsByPclLoadToTheSameMesh) {
