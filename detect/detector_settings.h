@@ -3,7 +3,7 @@
 // support radius and the threads. Lengths are in mesh resolutions (mr): the caller multiplies
 // them by the models' mean resolution before use.
 
-#include "detect/detector_specs.h"
+#include "detect/detector_table.h"
 
 namespace Ostrel {
 namespace Detect {

@@ -12,7 +12,7 @@
 #include <sstream>
 
 #include "cli/numbers.h"
-#include "detect/detector_specs.h"
+#include "detect/detector_table.h"
 #include "testset/keypoint_budget.h"
 #include "testset/naming.h"
 

@@ -4,6 +4,6 @@ tables   reads results tables, mesh sizes and setting labels
 stats    instances, means, bootstrap intervals, best settings
 output   report.csv, report-models.csv, the terminal's summary
 figures  the figures
-inspect  the pictures of ardentis-inspect's meshes
+outcome_pictures  the pictures of ardentis-inspect's meshes
 cli      the ardentis-report command
 """

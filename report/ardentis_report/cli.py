@@ -10,7 +10,7 @@ import os
 from concurrent.futures import ProcessPoolExecutor
 from functools import partial
 
-from . import figures, inspect, output, stats, tables
+from . import figures, outcome_pictures, output, stats, tables
 from .tables import warn
 
 FORMATS = ("png", "svg", "pdf")
@@ -186,7 +186,7 @@ def report(argv, version=None):
 
 
 # Subcommands by first argument; any other first argument is a results table of `report`.
-COMMANDS = {"inspect": inspect.main}
+COMMANDS = {"inspect": outcome_pictures.main}
 
 
 def main(argv, version=None):

@@ -1,4 +1,4 @@
-#include "inspect/inspection.h"
+#include "outcomes/keypoint_outcomes.h"
 
 #include <algorithm>
 #include <filesystem>

@@ -1,4 +1,4 @@
-#include "inspect/draw_pictures.h"
+#include "outcomes/draw_pictures.h"
 
 #include <spawn.h>
 #include <sys/wait.h>

@@ -1,4 +1,4 @@
-#include "detect/detector_specs.h"
+#include "detect/detector_table.h"
 
 #include <cmath>
 #include <cstdlib>

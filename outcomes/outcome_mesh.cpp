@@ -1,4 +1,4 @@
-#include "inspect/outcome_mesh.h"
+#include "outcomes/outcome_mesh.h"
 
 #include <vtkCellArray.h>
 #include <vtkNew.h>

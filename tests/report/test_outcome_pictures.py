@@ -11,7 +11,7 @@ import unittest
 
 import matplotlib.image
 
-from ardentis_report import inspect
+from ardentis_report import outcome_pictures as inspect
 
 REPORT = os.environ["ARDENTIS_REPORT"]
 INSPECT = os.path.join(os.path.dirname(REPORT), "ardentis-inspect")

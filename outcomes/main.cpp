@@ -1,4 +1,4 @@
-#include "inspect/run_inspect.h"
+#include "outcomes/run_outcomes.h"
 
 int main(int argc, char** argv) {
   return Ostrel::Inspect::runInspect(argc, argv);

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "inspect/inspection.h"
+#include "outcomes/keypoint_outcomes.h"
 
 namespace Ostrel {
 namespace Inspect {

@@ -1,4 +1,4 @@
-#include "inspect/run_inspect.h"
+#include "outcomes/run_outcomes.h"
 
 #include <cmath>
 #include <cstdio>
@@ -10,9 +10,9 @@
 #include "cli/directories.h"
 #include "cli/exit_status.h"
 #include "cli/messages.h"
-#include "inspect/draw_pictures.h"
-#include "inspect/inspection.h"
-#include "inspect/outcome_mesh.h"
+#include "outcomes/draw_pictures.h"
+#include "outcomes/keypoint_outcomes.h"
+#include "outcomes/outcome_mesh.h"
 #include "testset/mesh_file_writer.h"
 
 namespace po = boost::program_options;
